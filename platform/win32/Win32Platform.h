@@ -2,8 +2,11 @@
 // names. The WMI overrides live in Win32Wmi.cpp.
 #pragma once
 
-#include "platform/Platform.h"
+// The system headers first, so that their macros are gone before the
+// interface is declared.
 #include "platform/win32/WindowsApi.h"
+//
+#include "platform/Platform.h"
 
 namespace platform {
 

@@ -10,4 +10,6 @@
 #endif
 #include <windows.h>
 
+#include <string>
+
 #undef IsDialogMessage

@@ -1,0 +1,101 @@
+// The modal dialog: created from the executable's template, subclassed so
+// that every message goes to its host, and driven by its own UI loop.
+#include "platform/win32/Win32Handles.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace platform {
+
+namespace {
+
+// What the window procedures know of one running dialog. It lives in
+// RunModalDialog's frame, which outlasts the window.
+struct DialogBinding {
+    DialogHost* host = nullptr;
+    HWND window = nullptr;
+    WNDPROC original = nullptr;
+};
+
+DialogBinding* BindingOf(HWND window) {
+    return reinterpret_cast<DialogBinding*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DialogBinding* binding = BindingOf(window);
+    if (!binding) return ::DefWindowProcA(window, message, wParam, lParam);
+    if (message != WM_NCDESTROY) return binding->host->HandleMessage(message, wParam, lParam);
+
+    LRESULT result = binding->host->HandleMessage(message, wParam, lParam);
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(binding->original));
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    binding->window = nullptr;
+    binding->host->HandleDestroyed();
+    return result;
+}
+
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return FALSE;
+    auto* binding = reinterpret_cast<DialogBinding*>(lParam);
+    binding->window = window;
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(binding));
+    binding->original = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    return binding->host->HandleInitDialog(FromHwnd(window)) ? TRUE : FALSE;
+}
+
+bool BelongsToDialog(HWND dialog, HWND window) {
+    return window && (window == dialog || ::IsChild(dialog, window));
+}
+
+}  // namespace
+
+void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
+    DialogBinding binding;
+    binding.host = &host;
+    HWND dialog = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
+                                       nullptr, DialogProc, reinterpret_cast<LPARAM>(&binding));
+    if (!dialog) return;
+    if (binding.window && !::IsWindowVisible(dialog)) ::ShowWindow(dialog, SW_SHOWNORMAL);
+
+    MSG msg = {};
+    while (binding.window) {
+        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            // Leave the quit request for whoever runs the next loop.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (BelongsToDialog(dialog, msg.hwnd)) {
+            QueuedMessage queued{FromHwnd(msg.hwnd), msg.message, msg.wParam, msg.lParam};
+            if (host.HandlePreTranslate(queued)) continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    if (binding.window) ::DestroyWindow(dialog);
+}
+
+Lresult Win32Platform::DefaultWindowProc(WindowHandle window, unsigned message, Wparam wParam,
+                                         Lparam lParam) {
+    HWND hwnd = ToHwnd(window);
+    DialogBinding* binding = BindingOf(hwnd);
+    if (binding && binding->original) {
+        return ::CallWindowProcA(binding->original, hwnd, message, wParam, lParam);
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+bool Win32Platform::IsDialogMessage(WindowHandle window, const QueuedMessage& msg) {
+    MSG queued = {};
+    queued.hwnd = ToHwnd(msg.window);
+    queued.message = msg.message;
+    queued.wParam = msg.wParam;
+    queued.lParam = msg.lParam;
+    queued.time = static_cast<DWORD>(::GetMessageTime());
+    DWORD position = ::GetMessagePos();
+    queued.pt.x = static_cast<short>(LOWORD(position));
+    queued.pt.y = static_cast<short>(HIWORD(position));
+    return ::IsDialogMessageA(ToHwnd(window), &queued) != FALSE;
+}
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+// Folders and the shell's folder paths.
+#include <shlobj.h>
+
+#include "platform/win32/Win32Platform.h"
+
+namespace platform {
+
+bool Win32Platform::RemoveDirectoryA(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+bool Win32Platform::CreateDirectoryA(const std::string& path) {
+    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+Hresult Win32Platform::SHGetFolderPathA(int csidl, unsigned flags, std::string& path) {
+    char buffer[MAX_PATH] = {};
+    HRESULT result = ::SHGetFolderPathA(nullptr, csidl, nullptr, flags, buffer);
+    buffer[MAX_PATH - 1] = '\0';
+    path = buffer;
+    return result;
+}
+
+}  // namespace platform

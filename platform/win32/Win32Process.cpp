@@ -1,0 +1,84 @@
+// Child processes, waits, threads and locks.
+#include <memory>
+#include <vector>
+
+#include "platform/win32/Win32Handles.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace platform {
+
+namespace {
+
+static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68,
+              "the 32-bit start-up record is 68 bytes");
+
+struct ThreadStart {
+    ThreadEntry entry;
+    void* argument;
+};
+
+DWORD WINAPI ThreadMain(LPVOID parameter) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+    start->entry(start->argument);
+    return 0;
+}
+
+class CriticalSectionLock final : public Lock {
+public:
+    CriticalSectionLock() { ::InitializeCriticalSection(&section_); }
+    ~CriticalSectionLock() override { ::DeleteCriticalSection(&section_); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+    void Enter() override { ::EnterCriticalSection(&section_); }
+    void Leave() override { ::LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+}  // namespace
+
+bool Win32Platform::CreateProcessA(const std::string& application, std::string& commandLine,
+                                   unsigned long flags, const std::string& directory,
+                                   ProcessInfo& info) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+    BOOL started = ::CreateProcessA(
+        application.empty() ? nullptr : application.c_str(), writable.data(), nullptr, nullptr,
+        FALSE, flags, nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &process);
+    commandLine = writable.data();
+    if (!started) {
+        info = ProcessInfo();
+        return false;
+    }
+    info.process = FromHandle(process.hProcess);
+    info.thread = FromHandle(process.hThread);
+    return true;
+}
+
+unsigned long Win32Platform::WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) {
+    return ::WaitForSingleObject(ToHandle(handle), milliseconds);
+}
+
+void Win32Platform::CloseHandle(KernelHandle handle) { ::CloseHandle(ToHandle(handle)); }
+
+bool Win32Platform::StartThread(ThreadEntry entry, void* argument) {
+    // The new thread owns the record once it runs.
+    ThreadStart* start = new ThreadStart{entry, argument};
+    HANDLE thread = ::CreateThread(nullptr, 0, ThreadMain, start, 0, nullptr);
+    if (!thread) {
+        delete start;
+        return false;
+    }
+    ::CloseHandle(thread);
+    return true;
+}
+
+std::unique_ptr<Lock> Win32Platform::CreateLock() {
+    return std::make_unique<CriticalSectionLock>();
+}
+
+}  // namespace platform

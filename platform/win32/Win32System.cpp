@@ -1,0 +1,77 @@
+// Process start-up, power, locale and COM set-up.
+#include <objbase.h>
+// objbase.h first: commctrl.h needs its declarations.
+#include <commctrl.h>
+
+#include "platform/win32/Win32Handles.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace platform {
+
+namespace {
+
+// Longest module path the system can report, in bytes of the ANSI code page.
+constexpr size_t kLongestModulePath = 2 * 32768;
+
+}  // namespace
+
+std::string Win32Platform::GetCommandLineA() {
+    const char* commandLine = ::GetCommandLineA();
+    return commandLine ? commandLine : "";
+}
+
+void Win32Platform::AddErrorMode(unsigned flags) { ::SetErrorMode(::GetErrorMode() | flags); }
+
+std::optional<std::string> Win32Platform::GetModuleFileNameA() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(path.size());
+        DWORD length = ::GetModuleFileNameA(nullptr, &path[0], size);
+        if (length == 0) return std::nullopt;
+        // A path cut to the buffer fills it completely.
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= kLongestModulePath) return std::nullopt;
+        path.assign(path.size() * 2, '\0');
+    }
+}
+
+void Win32Platform::InitCommonControls() { ::InitCommonControls(); }
+
+MutexResult Win32Platform::CreateInstanceMutex(const std::string& name) {
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    DWORD error = ::GetLastError();
+    if (mutex && !instanceMutex_) instanceMutex_ = mutex;
+    if (error == ERROR_ALREADY_EXISTS) return MutexResult::AlreadyExists;
+    return mutex ? MutexResult::Created : MutexResult::Failed;
+}
+
+bool Win32Platform::GetSystemPowerStatus(PowerStatus& status) {
+    SYSTEM_POWER_STATUS system = {};
+    if (!::GetSystemPowerStatus(&system)) return false;
+    status.acLineStatus = system.ACLineStatus;
+    status.batteryLifePercent = system.BatteryLifePercent;
+    return true;
+}
+
+unsigned long Win32Platform::GetSystemDefaultLCID() { return ::GetSystemDefaultLCID(); }
+
+void Win32Platform::Sleep(unsigned long milliseconds) { ::Sleep(milliseconds); }
+
+void Win32Platform::RestrictDllSearchPath() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    auto setDefaultDllDirectories = GetSystemFunction<SetDefaultDllDirectoriesFunction>(
+        "kernel32.dll", "SetDefaultDllDirectories");
+    if (setDefaultDllDirectories) setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+void Win32Platform::CoInitialize() { ::CoInitialize(nullptr); }
+
+Hresult Win32Platform::CoInitializeSecurity() {
+    return ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_SECURE_REFS, nullptr);
+}
+
+}  // namespace platform
