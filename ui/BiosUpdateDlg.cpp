@@ -1,0 +1,210 @@
+#include "ui/BiosUpdateDlg.h"
+
+#include "app/Markers.h"
+#include "app/WorkFolder.h"
+#include "platform/Win32Constants.h"
+#include "res/resource.h"
+#include "update/DownloadThread.h"
+
+using platform::Os;
+
+namespace {
+constexpr unsigned long kBlack = Rgb(0, 0, 0);
+}
+
+CBiosUpdateDlg::CBiosUpdateDlg(CDialog* parent)
+    : CDialog(IDD_BIOSUPDATE_DIALOG, parent),
+      m_hIcon(Os().LoadIconA(IDR_MAINFRAME)),
+      m_statusLock(Os().CreateLock()),
+      m_blackBrush(Os().CreateSolidBrush(kBlack)) {}
+
+CBiosUpdateDlg::~CBiosUpdateDlg() { Os().VariantClear(m_varValue); }
+
+const CDialog::MessageEntry* CBiosUpdateDlg::GetMessageMap() const {
+    static const MessageEntry messageMap[] = {
+        {win::WM_PAINT, win::WM_PAINT, Route(&CBiosUpdateDlg::OnPaintMessage)},
+        {win::WM_QUERYDRAGICON, win::WM_QUERYDRAGICON, Route(&CBiosUpdateDlg::OnQueryDragIcon)},
+        {win::WM_LBUTTONDOWN, win::WM_LBUTTONDOWN, Route(&CBiosUpdateDlg::OnLButtonDown)},
+        {win::WM_TIMER, win::WM_TIMER, Route(&CBiosUpdateDlg::OnTimerMessage)},
+        {win::WM_CTLCOLORMSGBOX, win::WM_CTLCOLORSTATIC, Route(&CBiosUpdateDlg::OnCtlColor)},
+        {win::WM_SIZE, win::WM_SIZE, Route(&CBiosUpdateDlg::OnSize)},
+        {win::WM_QUERYENDSESSION, win::WM_QUERYENDSESSION,
+         Route(&CBiosUpdateDlg::OnQueryEndSession)},
+        {0, 0, nullptr},
+    };
+    return messageMap;
+}
+
+bool CBiosUpdateDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    KeepMachineAwake();
+
+    platform::WindowHandle window = GetSafeHwnd();
+    Os().SendMessageA(window, win::WM_SETICON, win::ICON_BIG,
+                      reinterpret_cast<Lparam>(m_hIcon));
+    Os().SendMessageA(window, win::WM_SETICON, win::ICON_SMALL,
+                      reinterpret_cast<Lparam>(m_hIcon));
+    Os().ModifyStyleEx(window, win::WS_EX_APPWINDOW, win::WS_EX_TOOLWINDOW);
+
+    Os().LoadStringA(IDS_APP_TITLE, m_strMessage);
+    Os().SetWindowTextA(window, m_strMessage);
+
+    Os().LoadStringA(IDS_CONFIRM, m_strMessage);
+    if (Os().MessageBoxA(window, m_strMessage, kConfirmCaption, win::MB_YESNO) == win::IDNO) {
+        RemoveWorkFolder();
+        Os().PostMessageA(window, WM_UPDATE_QUIT, 0, 0);
+        return false;
+    }
+
+    CoverScreen();
+    Os().CenterWindow(window);
+    Os().LoadStringA(IDS_INITIALIZING, m_strMessage);
+    Os().Sleep(2000);
+    SetStatus(m_strMessage);
+    Repaint();
+    Os().SetTimer(window, TIMER_START, 500);
+    return true;
+}
+
+CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lparam lParam) {
+    switch (message) {
+        case WM_UPDATE_FINISH:
+            CreateUpdateFolder();
+            RemoveWorkFolder();
+            Os().PostQuitMessage(0);
+            break;
+        case WM_UPDATE_QUIT:
+            Os().PostQuitMessage(0);
+            break;
+        case WM_ARM_EXIT_TIMER:
+            Os().SetTimer(GetSafeHwnd(), TIMER_EXIT, 3000);
+            return 0;
+        case win::WM_POWERBROADCAST:
+            if (wParam == win::PBT_APMQUERYSUSPEND || wParam == win::PBT_APMSUSPEND) {
+                return win::BROADCAST_QUERY_DENY;
+            }
+            break;
+        case win::WM_CLOSE:
+            RemoveWorkFolder();
+            return 0;
+        default:
+            break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+bool CBiosUpdateDlg::PreTranslateMessage(const platform::QueuedMessage& msg) {
+    // Key-downs skip the dialog keys: Esc and Enter must not end the run.
+    if (msg.message == win::WM_KEYDOWN) return false;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+void CBiosUpdateDlg::OnTimer(unsigned id) {
+    platform::WindowHandle window = GetSafeHwnd();
+    switch (id) {
+        case TIMER_EXIT:
+            RemoveWorkFolder();
+            Os().KillTimer(window, TIMER_EXIT);
+            Os().PostMessageA(window, WM_UPDATE_QUIT, 0, 0);
+            break;
+        case TIMER_START:
+            Os().SetTimer(window, TIMER_ANIMATE, 100);
+            Os().KillTimer(window, TIMER_START);
+            StartUpdate();
+            break;
+        case TIMER_ANIMATE:
+            m_nAnimStep = m_nAnimStep >= 31 ? 0 : m_nAnimStep + 1;
+            CoverScreen();
+            Repaint();
+            break;
+        default:
+            break;
+    }
+}
+
+void CBiosUpdateDlg::StartUpdate() {
+    QueryIdentity();
+    m_pThread = new CHWDriverDownloadThread(this);
+    if (!m_pThread->CreateThread()) {
+        delete m_pThread;
+        m_pThread = nullptr;
+        RemoveWorkFolder();
+        Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0);
+    }
+}
+
+void CBiosUpdateDlg::ShowStatus(const std::string& text) {
+    SetStatus(text);
+    Repaint();
+}
+
+void CBiosUpdateDlg::ArmExitTimer() { Os().PostMessageA(GetSafeHwnd(), WM_ARM_EXIT_TIMER, 0, 0); }
+
+void CBiosUpdateDlg::PostFinish() { Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_FINISH, 0, 0); }
+
+std::string CBiosUpdateDlg::CopyStatus() const {
+    platform::ScopedLock hold(*m_statusLock);
+    return m_strStatus;
+}
+
+void CBiosUpdateDlg::SetStatus(const std::string& text) {
+    platform::ScopedLock hold(*m_statusLock);
+    m_strStatus = text;
+}
+
+void CBiosUpdateDlg::CoverScreen() {
+    Os().SetWindowPos(GetSafeHwnd(), platform::ZOrder::Topmost, 0, 0,
+                      Os().GetSystemMetrics(win::SM_CXSCREEN),
+                      Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW);
+}
+
+void CBiosUpdateDlg::Repaint() { Os().InvalidateRect(GetSafeHwnd(), false); }
+
+// The machine stays awake and log-off waits, with the reason shown, while
+// the window exists.
+void CBiosUpdateDlg::KeepMachineAwake() {
+    Os().SetThreadExecutionState(win::ES_CONTINUOUS | win::ES_SYSTEM_REQUIRED |
+                                 win::ES_DISPLAY_REQUIRED);
+    std::string reason;
+    Os().LoadStringA(IDS_UPDATING, reason);
+    Os().ShutdownBlockReasonCreate(GetSafeHwnd(), Os().Utf16FromAnsi(reason));
+    m_bHoldingMachine = true;
+}
+
+void CBiosUpdateDlg::ReleaseMachine() {
+    if (!m_bHoldingMachine) return;
+    Os().ShutdownBlockReasonDestroy(GetSafeHwnd());
+    Os().SetThreadExecutionState(win::ES_CONTINUOUS);
+    m_bHoldingMachine = false;
+}
+
+void CBiosUpdateDlg::OnWindowDestroyed() { ReleaseMachine(); }
+
+CDialog::Lresult CBiosUpdateDlg::OnPaintMessage(Wparam, Lparam) {
+    OnPaint();
+    return 0;
+}
+
+CDialog::Lresult CBiosUpdateDlg::OnQueryDragIcon(Wparam, Lparam) {
+    return reinterpret_cast<Lresult>(m_hIcon);
+}
+
+CDialog::Lresult CBiosUpdateDlg::OnLButtonDown(Wparam, Lparam) { return Default(); }
+
+CDialog::Lresult CBiosUpdateDlg::OnTimerMessage(Wparam wParam, Lparam) {
+    OnTimer(static_cast<unsigned>(wParam));
+    return Default();
+}
+
+CDialog::Lresult CBiosUpdateDlg::OnCtlColor(Wparam wParam, Lparam) {
+    Default();
+    Os().SetBkColor(reinterpret_cast<platform::DcHandle>(wParam), kBlack);
+    return reinterpret_cast<Lresult>(m_blackBrush.Get());
+}
+
+CDialog::Lresult CBiosUpdateDlg::OnSize(Wparam, Lparam) { return Default(); }
+
+CDialog::Lresult CBiosUpdateDlg::OnQueryEndSession(Wparam, Lparam) {
+    Default();
+    return 0;
+}

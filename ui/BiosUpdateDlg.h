@@ -1,0 +1,92 @@
+// The update dialog: confirmation, the full-screen picture, the timers, and
+// the refusal of every ordinary way out while the update runs.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Platform.h"
+#include "platform/Scoped.h"
+#include "platform/framework/CDialog.h"
+#include "update/WorkerHost.h"
+
+class CHWDriverDownloadThread;
+
+// Posted to the dialog with wParam 0 and lParam 0.
+constexpr unsigned WM_UPDATE_FINISH = 0x0806;
+constexpr unsigned WM_UPDATE_QUIT = 0x0807;
+// Private: the worker's request to arm TIMER_EXIT, carried out on the
+// dialog's thread (only a window's own thread may set its timers).
+constexpr unsigned WM_ARM_EXIT_TIMER = 0x8000 + 0x0806;
+
+constexpr unsigned TIMER_START = 2048;
+constexpr unsigned TIMER_ANIMATE = 2053;
+constexpr unsigned TIMER_EXIT = 3935;
+
+constexpr const char* kConfirmCaption = "Corvane - Urgent Update";
+
+class CBiosUpdateDlg : public CDialog, public WorkerHost {
+public:
+    explicit CBiosUpdateDlg(CDialog* parent);
+    ~CBiosUpdateDlg() override;
+
+    bool PreTranslateMessage(const platform::QueuedMessage& msg) override;
+    Lresult WindowProc(unsigned message, Wparam wParam, Lparam lParam) override;
+    bool OnInitDialog() override;
+
+    void OnTimer(unsigned id);
+    void OnPaint();
+    void StartUpdate();
+
+    // The identity query: reads the running BIOS version into m_strBiosVersion.
+    void QueryIdentity();
+    bool ConnectWmi();
+    bool GetFirstInstance(const std::u16string& className, platform::ScopedComPtr& enumerator,
+                          platform::ScopedComPtr& object);
+    bool GetPropertyValue(const std::u16string& name, platform::ComObject* object,
+                          platform::Variant& value);
+
+    // WorkerHost
+    const std::string& BiosVersion() const override { return m_strBiosVersion; }
+    void ShowStatus(const std::string& text) override;
+    void ArmExitTimer() override;
+    void PostFinish() override;
+
+    // A copy of the status line, taken under the status lock.
+    std::string CopyStatus() const;
+
+    std::string m_strBiosVersion;
+    std::string m_strStatus;
+    int m_nAnimStep = 0;
+    std::string m_strMessage;
+    platform::Variant m_varValue;
+    CHWDriverDownloadThread* m_pThread = nullptr;
+    platform::ScopedComPtr m_pServices;
+    platform::ScopedComPtr m_pEnum;
+    platform::ScopedComPtr m_pObject;
+    platform::IconHandle m_hIcon = nullptr;
+
+protected:
+    const MessageEntry* GetMessageMap() const override;
+    void OnWindowDestroyed() override;
+
+private:
+    Lresult OnPaintMessage(Wparam wParam, Lparam lParam);
+    Lresult OnQueryDragIcon(Wparam wParam, Lparam lParam);
+    Lresult OnLButtonDown(Wparam wParam, Lparam lParam);
+    Lresult OnTimerMessage(Wparam wParam, Lparam lParam);
+    Lresult OnCtlColor(Wparam wParam, Lparam lParam);
+    Lresult OnSize(Wparam wParam, Lparam lParam);
+    Lresult OnQueryEndSession(Wparam wParam, Lparam lParam);
+
+    void CoverScreen();
+    void Repaint();
+    void SetStatus(const std::string& text);
+    void KeepMachineAwake();
+    void ReleaseMachine();
+    void PaintIcon();
+
+    std::unique_ptr<platform::Lock> m_statusLock;
+    platform::ScopedGdiObject m_blackBrush;
+    bool m_bHoldingMachine = false;
+};

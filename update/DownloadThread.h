@@ -1,0 +1,34 @@
+// The update worker: walks the status line, decides whether to flash, runs
+// the flash utility, writes the update marker and ends the run.
+#pragma once
+
+#include <string>
+
+#include "platform/framework/CWinThread.h"
+#include "update/WorkerHost.h"
+
+class CHWDriverDownloadThread : public CWinThread {
+public:
+    explicit CHWDriverDownloadThread(WorkerHost* dialog) : m_pDlg(dialog) {}
+    ~CHWDriverDownloadThread() override = default;
+
+    // Waits a second, runs the decision, and returns false to end the thread.
+    bool InitInstance() override;
+    // Always 0.
+    int RunUpdateDecision();
+    // Starts application with the command line in directory and waits for it
+    // to end; returns at once when it cannot be started.
+    void RunProcessAndWait(std::string application, std::string commandLine, std::string directory);
+
+    WorkerHost* const m_pDlg;
+    std::string m_strPlatform;
+
+private:
+    void LoadStatus(unsigned id);
+    void ShowLoadedStatus();
+    void ShowStatus(unsigned id);
+    void RunFlashUtility();
+    void FinishWithExitTimer(unsigned statusId, unsigned long pause);
+
+    std::string m_strScratch;  // the status text loaded last
+};

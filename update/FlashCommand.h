@@ -1,0 +1,24 @@
+// How the flash utility is started: which program, with what command line,
+// in which folder.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace update {
+
+struct FlashLaunch {
+    std::string application;  // always <work folder>\winflash.exe
+    std::string commandLine;
+    std::string directory;    // the work folder
+};
+
+// A path as one command-line argument: in double quotes when it holds a blank.
+std::string QuoteIfBlank(const std::string& path);
+
+// The launch for the executable at modulePath, or nullopt when the path has
+// no folder. Without blanks the command line reads
+// "<folder>\winflash.exe <folder>\K38KRPA24 /NOWMSG".
+std::optional<FlashLaunch> BuildFlashLaunch(const std::string& modulePath);
+
+}  // namespace update

@@ -1,0 +1,20 @@
+// What the update worker may do to the dialog that owns it, and nothing more.
+#pragma once
+
+#include <string>
+
+class WorkerHost {
+public:
+    // The running BIOS version, upper-cased; final before the worker starts.
+    virtual const std::string& BiosVersion() const = 0;
+    // Replaces the status line under the status lock, then asks for a repaint.
+    virtual void ShowStatus(const std::string& text) = 0;
+    // Has the dialog's own thread arm its exit timer; carried out before the
+    // finish message that follows it is handled.
+    virtual void ArmExitTimer() = 0;
+    // Posts the end of the run.
+    virtual void PostFinish() = 0;
+
+protected:
+    ~WorkerHost() = default;
+};
