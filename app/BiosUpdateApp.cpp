@@ -12,8 +12,6 @@
 
 using platform::Os;
 
-CBiosUpdateApp theApp;
-
 bool CBiosUpdateApp::InitInstance() {
     Os().InitCommonControls();
     CWinApp::InitInstance();
