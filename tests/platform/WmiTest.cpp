@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/Win32Platform.h"
+#include "ui/BiosUpdateDlg.h"
 
 namespace platform {
 namespace {
@@ -32,6 +33,35 @@ std::u16string ExpectedBiosVersion() {
     if (length == 0 || length >= 256) return std::u16string();
     return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
 }
+
+// The version as the program keeps it: the rig's versions are ASCII.
+std::string UpperCased(const std::u16string& text) {
+    std::string upper;
+    for (char16_t c : text) {
+        const char ascii = static_cast<char>(c);
+        upper += (ascii >= 'a' && ascii <= 'z') ? static_cast<char>(ascii - 'a' + 'A') : ascii;
+    }
+    return upper;
+}
+
+// Takes a reference of its own, to see whether everyone else let go.
+ComObject* Keep(ComObject* object) {
+    if (object) reinterpret_cast<IUnknown*>(object)->AddRef();
+    return object;
+}
+
+unsigned long Drop(ComObject* object) {
+    return object ? reinterpret_cast<IUnknown*>(object)->Release() : 0;
+}
+
+// This layer as the program's platform for one test.
+class Installed {
+public:
+    explicit Installed(Platform& os) { InstallPlatform(&os); }
+    ~Installed() { InstallPlatform(nullptr); }
+    Installed(const Installed&) = delete;
+    Installed& operator=(const Installed&) = delete;
+};
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
@@ -166,6 +196,39 @@ TEST_F(WmiTest, ReadsTheBiosVersionAndReleasesEveryReference) {
     EXPECT_EQ(againValue.text, version);
     std::printf("WMI query (connect, enumerate, fetch, read): first %.1f ms, repeated %.1f ms\n",
                 first, repeated);
+}
+
+// The dialog's own query through this layer: the version comes back
+// upper-cased, and the dialog lets go of every reference when it goes.
+TEST_F(WmiTest, DialogQueryKeepsTheVersionUpperCased) {
+    Installed installed(os_);
+    ComObject* services = nullptr;
+    ComObject* enumerator = nullptr;
+    ComObject* object = nullptr;
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        const auto start = std::chrono::steady_clock::now();
+        dialog.QueryIdentity();
+        const double took = MillisecondsSince(start);
+        std::printf("Dialog query: %.1f ms, version \"%s\"\n", took,
+                    dialog.m_strBiosVersion.c_str());
+
+        const std::u16string expected = ExpectedBiosVersion();
+        if (expected.empty()) {
+            EXPECT_FALSE(dialog.m_strBiosVersion.empty());
+        } else {
+            EXPECT_EQ(dialog.m_strBiosVersion, UpperCased(expected));
+        }
+        services = Keep(dialog.m_pServices.Get());
+        enumerator = Keep(dialog.m_pEnum.Get());
+        object = Keep(dialog.m_pObject.Get());
+        ASSERT_NE(services, nullptr);
+        ASSERT_NE(enumerator, nullptr);
+        ASSERT_NE(object, nullptr);
+    }
+    EXPECT_EQ(Drop(object), 0u);
+    EXPECT_EQ(Drop(enumerator), 0u);
+    EXPECT_EQ(Drop(services), 0u);
 }
 
 TEST_F(WmiTest, NonStringValuesKeepTheirType) {
