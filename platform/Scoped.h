@@ -57,7 +57,8 @@ private:
 // A memory device context, deleted by DeleteDC.
 class ScopedMemoryDC {
 public:
-    explicit ScopedMemoryDC(DcHandle compatibleWith) : dc_(Os().CreateCompatibleDC(compatibleWith)) {}
+    explicit ScopedMemoryDC(DcHandle compatibleWith)
+        : dc_(Os().CreateCompatibleDC(compatibleWith)) {}
     ~ScopedMemoryDC() {
         if (dc_) Os().DeleteDC(dc_);
     }
@@ -105,7 +106,8 @@ private:
 // A paint between BeginPaint and EndPaint.
 class ScopedPaint {
 public:
-    explicit ScopedPaint(WindowHandle window) : window_(window), dc_(Os().BeginPaint(window, paint_)) {}
+    explicit ScopedPaint(WindowHandle window)
+        : window_(window), dc_(Os().BeginPaint(window, paint_)) {}
     ~ScopedPaint() { Os().EndPaint(window_, paint_); }
     ScopedPaint(const ScopedPaint&) = delete;
     ScopedPaint& operator=(const ScopedPaint&) = delete;

@@ -40,10 +40,8 @@ bool CBiosUpdateDlg::OnInitDialog() {
     KeepMachineAwake();
 
     platform::WindowHandle window = GetSafeHwnd();
-    Os().SendMessageA(window, win::WM_SETICON, win::ICON_BIG,
-                      reinterpret_cast<Lparam>(m_hIcon));
-    Os().SendMessageA(window, win::WM_SETICON, win::ICON_SMALL,
-                      reinterpret_cast<Lparam>(m_hIcon));
+    Os().SendMessageA(window, win::WM_SETICON, win::ICON_BIG, reinterpret_cast<Lparam>(m_hIcon));
+    Os().SendMessageA(window, win::WM_SETICON, win::ICON_SMALL, reinterpret_cast<Lparam>(m_hIcon));
     Os().ModifyStyleEx(window, win::WS_EX_APPWINDOW, win::WS_EX_TOOLWINDOW);
 
     Os().LoadStringA(IDS_APP_TITLE, m_strMessage);

@@ -10,7 +10,7 @@ namespace update {
 struct FlashLaunch {
     std::string application;  // always <work folder>\winflash.exe
     std::string commandLine;
-    std::string directory;    // the work folder
+    std::string directory;  // the work folder
 };
 
 // A path as one command-line argument: in double quotes when it holds a blank.

@@ -38,7 +38,8 @@ std::int32_t ReadRevision(const std::string& identifier) {
 
     // Eight characters hold at most 0xFFFFFFFF, so 64 bits never overflow.
     std::int64_t magnitude = 0;
-    for (; i < text.size() && HexDigit(text[i]) >= 0; ++i) magnitude = magnitude * 16 + HexDigit(text[i]);
+    for (; i < text.size() && HexDigit(text[i]) >= 0; ++i)
+        magnitude = magnitude * 16 + HexDigit(text[i]);
     std::int64_t value = negative ? -magnitude : magnitude;
     if (value > std::numeric_limits<std::int32_t>::max()) {
         return std::numeric_limits<std::int32_t>::max();

@@ -36,8 +36,10 @@ std::string CutCommandLine(const std::string& commandLine) {
     bool inQuotes = false;
     for (; i < commandLine.size(); ++i) {
         char c = commandLine[i];
-        if (c == '"') inQuotes = !inQuotes;
-        else if (!inQuotes && isBlank(c)) break;
+        if (c == '"')
+            inQuotes = !inQuotes;
+        else if (!inQuotes && isBlank(c))
+            break;
     }
     while (i < commandLine.size() && isBlank(commandLine[i])) ++i;
     return commandLine.substr(i);

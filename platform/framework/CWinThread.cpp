@@ -2,7 +2,9 @@
 
 #include "platform/Platform.h"
 
-bool CWinThread::CreateThread() { return platform::Os().StartThread(&CWinThread::ThreadMain, this); }
+bool CWinThread::CreateThread() {
+    return platform::Os().StartThread(&CWinThread::ThreadMain, this);
+}
 
 void CWinThread::ThreadMain(void* argument) {
     CWinThread* thread = static_cast<CWinThread*>(argument);

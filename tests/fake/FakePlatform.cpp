@@ -429,7 +429,8 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
             PostedMessage next = queue_.front();
             queue_.pop_front();
             platform::QueuedMessage msg{next.window, next.message, next.wParam, next.lParam};
-            if (!host.HandlePreTranslate(msg)) host.HandleMessage(msg.message, msg.wParam, msg.lParam);
+            if (!host.HandlePreTranslate(msg))
+                host.HandleMessage(msg.message, msg.wParam, msg.lParam);
             continue;
         }
         if (!pendingThreads.empty()) {
@@ -440,8 +441,9 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
             Record("UI loop stalled");
             break;
         }
-        auto earliest = std::min_element(timerDue_.begin(), timerDue_.end(),
-                                         [](const auto& a, const auto& b) { return a.second < b.second; });
+        auto earliest =
+            std::min_element(timerDue_.begin(), timerDue_.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
         const unsigned id = earliest->first;
         if (earliest->second > nowUs_) nowUs_ = earliest->second;
         earliest->second = nowUs_ + static_cast<std::int64_t>(timers[id]) * 1000;
@@ -557,8 +559,10 @@ unsigned long FakePlatform::SetThreadExecutionState(unsigned long flags) {
     Record("SetThreadExecutionState " + std::to_string(flags));
     unsigned long previous = executionState;
     executionState = flags;
-    if (flags == win::ES_CONTINUOUS) ++executionReleases;
-    else ++executionRequests;
+    if (flags == win::ES_CONTINUOUS)
+        ++executionReleases;
+    else
+        ++executionRequests;
     return previous;
 }
 
@@ -603,6 +607,7 @@ void FakePlatform::EndPaint(platform::WindowHandle, platform::PaintStruct& paint
 
 platform::DcHandle FakePlatform::GetDC(platform::WindowHandle) {
     Record("GetDC");
+    if (windowDcFails) return nullptr;
     if (screen.width != screenWidth || screen.height != screenHeight) {
         screen = SoftwareImage(screenWidth, screenHeight);
     }
@@ -641,12 +646,13 @@ platform::DcHandle FakePlatform::CreateCompatibleDC(platform::DcHandle) {
     return reinterpret_cast<platform::DcHandle>(dc);
 }
 
-platform::GdiObject FakePlatform::SelectObject(platform::DcHandle handle, platform::GdiObject object) {
+platform::GdiObject FakePlatform::SelectObject(platform::DcHandle handle,
+                                               platform::GdiObject object) {
     Record("SelectObject");
     Dc* dc = AsDc(handle);
     if (!dc) return nullptr;
-    platform::GdiObject previous = dc->selected ? reinterpret_cast<platform::GdiObject>(dc->selected)
-                                                : StockBitmap();
+    platform::GdiObject previous =
+        dc->selected ? reinterpret_cast<platform::GdiObject>(dc->selected) : StockBitmap();
     if (object == StockBitmap()) {
         dc->selected = nullptr;
     } else {
@@ -736,8 +742,8 @@ int FakePlatform::SetBkMode(platform::DcHandle handle, int mode) {
     return previous;
 }
 
-int FakePlatform::DrawTextA(platform::DcHandle handle, const std::string& text, platform::Rect& rect,
-                            unsigned format) {
+int FakePlatform::DrawTextA(platform::DcHandle handle, const std::string& text,
+                            platform::Rect& rect, unsigned format) {
     Record("DrawText " + text);
     Dc* dc = AsDc(handle);
     if (!dc) return 0;
@@ -808,7 +814,8 @@ Hresult FakePlatform::EnumNext(platform::ComObject* enumerator, long timeout, un
     ComNode* node = reinterpret_cast<ComNode*>(enumerator);
     if (!comObjects_.count(node)) return kInvalidClass;
     if (wmiFailure == WmiFailure::FetchTimeout) return kTimedOut;
-    if (wmiFailure == WmiFailure::NoObjects || node->instance >= biosInstances.size()) return kFalse;
+    if (wmiFailure == WmiFailure::NoObjects || node->instance >= biosInstances.size())
+        return kFalse;
     object = reinterpret_cast<platform::ComObject*>(NewCom(3, node->instance++));
     returned = 1;
     return 0;

@@ -111,6 +111,7 @@ public:
     int screenHeight = 768;
     bool iconic = false;
     bool dialogCreationFails = false;
+    bool windowDcFails = false;
 
     // WMI: the instances of Win32_BIOS and the value each reports.
     std::vector<platform::Variant> biosInstances;
@@ -216,7 +217,8 @@ public:
     void RunModalDialog(unsigned templateId, platform::DialogHost& host) override;
     platform::Lresult DefaultWindowProc(platform::WindowHandle window, unsigned message,
                                         platform::Wparam wParam, platform::Lparam lParam) override;
-    bool IsDialogMessage(platform::WindowHandle window, const platform::QueuedMessage& msg) override;
+    bool IsDialogMessage(platform::WindowHandle window,
+                         const platform::QueuedMessage& msg) override;
     platform::Lresult SendMessageA(platform::WindowHandle window, unsigned message,
                                    platform::Wparam wParam, platform::Lparam lParam) override;
     bool PostMessageA(platform::WindowHandle window, unsigned message, platform::Wparam wParam,

@@ -11,7 +11,8 @@ SoftwareImage::SoftwareImage(int w, int h, std::uint32_t fill)
 namespace {
 
 std::uint32_t U32(const std::vector<unsigned char>& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
 std::uint16_t U16(const std::vector<unsigned char>& b, std::size_t at) {
@@ -22,14 +23,16 @@ std::uint16_t U16(const std::vector<unsigned char>& b, std::size_t at) {
 
 SoftwareImage LoadBmp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return SoftwareImage();
     const std::uint32_t dataOffset = U32(b, 10);
     const std::uint32_t headerSize = U32(b, 14);
     const int width = static_cast<int>(U32(b, 18));
     const int height = static_cast<int>(U32(b, 22));
     const int bits = U16(b, 28);
-    if (U32(b, 30) != 0 || width <= 0 || height <= 0 || (bits != 4 && bits != 24)) return SoftwareImage();
+    if (U32(b, 30) != 0 || width <= 0 || height <= 0 || (bits != 4 && bits != 24))
+        return SoftwareImage();
 
     std::vector<std::uint32_t> palette;
     if (bits == 4) {

@@ -16,12 +16,16 @@ struct SoftwareImage {
     SoftwareImage(int w, int h, std::uint32_t fill = 0);
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-    void Set(int x, int y, std::uint32_t rgb) { pixels[static_cast<std::size_t>(y) * width + x] = rgb; }
+    void Set(int x, int y, std::uint32_t rgb) {
+        pixels[static_cast<std::size_t>(y) * width + x] = rgb;
+    }
 };
 
 // Reads an uncompressed 4-bit or 24-bit bottom-up BMP; an empty image on failure.
 SoftwareImage LoadBmp(const std::string& path);
 
-constexpr std::uint32_t RgbPixel(unsigned r, unsigned g, unsigned b) { return (r << 16) | (g << 8) | b; }
+constexpr std::uint32_t RgbPixel(unsigned r, unsigned g, unsigned b) {
+    return (r << 16) | (g << 8) | b;
+}
 
 }  // namespace fake

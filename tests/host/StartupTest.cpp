@@ -23,8 +23,8 @@ TEST(CommandLine, OnlyTheNumberOneSelectsCleanUp) {
     for (const char* text : {"1", "+1", "01", "1abc", "1 2", "  1", "\t1", "001"}) {
         EXPECT_TRUE(app::IsCleanupRequest(text)) << '"' << text << '"';
     }
-    for (const char* text : {"", "0", "2", "-1", "/1", "abc", "11", "10", "+", "- 1", "+-1",
-                             "4294967297", "x1"}) {
+    for (const char* text :
+         {"", "0", "2", "-1", "/1", "abc", "11", "10", "+", "- 1", "+-1", "4294967297", "x1"}) {
         EXPECT_FALSE(app::IsCleanupRequest(text)) << '"' << text << '"';
     }
 }
@@ -119,8 +119,8 @@ TEST_F(StartupFixture, PowerRefusalsRemoveTheWorkFolderAndSayWhyInTheUsersLangua
         UiLanguage language;
         unsigned message;
     } cases[] = {
-        {{0, 80}, true, UiLanguage::English, 140}, {{0, 255}, true, UiLanguage::Korean, 140},
-        {{1, 19}, true, UiLanguage::English, 136}, {{1, 255}, true, UiLanguage::Korean, 136},
+        {{0, 80}, true, UiLanguage::English, 140},  {{0, 255}, true, UiLanguage::Korean, 140},
+        {{1, 19}, true, UiLanguage::English, 136},  {{1, 255}, true, UiLanguage::Korean, 136},
         {{1, 101}, true, UiLanguage::English, 136}, {{1, 80}, false, UiLanguage::English, 136},
     };
     for (const Case& c : cases) {
@@ -158,8 +158,9 @@ TEST_F(StartupFixture, SecurityFailureSaysSoInTheSystemLocaleAndKeepsTheWorkFold
         os.systemLocale = locale;
         Run("");
         ASSERT_EQ(os.messageBoxes.size(), 1u);
-        EXPECT_EQ(os.messageBoxes[0].text, locale == 1042 ? "\xB1\xC7\xC7\xD1 \xBC\xB3\xC1\xA4 \xBD\xC7\xC6\xD0"
-                                                          : "The fail of authority Setting");
+        EXPECT_EQ(os.messageBoxes[0].text,
+                  locale == 1042 ? "\xB1\xC7\xC7\xD1 \xBC\xB3\xC1\xA4 \xBD\xC7\xC6\xD0"
+                                 : "The fail of authority Setting");
         EXPECT_EQ(os.messageBoxes[0].caption, "BIOSUpdate");
         EXPECT_EQ(os.messageBoxes[0].type, win::MB_OK | win::MB_ICONEXCLAMATION);
         EXPECT_TRUE(os.DirectoryExists("C:\\Update\\Zarel_bios"));
@@ -180,9 +181,9 @@ TEST_F(StartupFixture, GuardsRunInOrderThenTheDialog) {
             }
         }
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"InitCommonControls", "CreateMutex",
-                                               "GetSystemPowerStatus", "CoInitialize",
-                                               "CoInitializeSecurity", "RunModalDialog"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"InitCommonControls", "CreateMutex", "GetSystemPowerStatus",
+                                        "CoInitialize", "CoInitializeSecurity", "RunModalDialog"}));
     EXPECT_EQ(os.addedErrorMode, 0x8001u);
     EXPECT_EQ(os.messageBoxes.size(), 1u);  // the confirmation, declined
 }

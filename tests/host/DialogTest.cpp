@@ -1,0 +1,289 @@
+#include <string>
+#include <vector>
+
+#include "platform/Win32Constants.h"
+#include "res/StringTable.h"
+#include "tests/fake/Utf.h"
+#include "tests/host/FakeFixture.h"
+#include "ui/BiosUpdateDlg.h"
+
+namespace {
+
+constexpr platform::Lresult kDefault = 0x5EED;  // what the double's default processing returns
+
+std::string Text(unsigned id) { return FindString(id, UiLanguage::English); }
+
+class DialogFixture : public FakeFixture {
+protected:
+    void SetUp() override {
+        FakeFixture::SetUp();
+        os.AddDirectory("C:\\Update\\Zarel_bios");
+    }
+
+    // Creates the window as the modal run does, without running its loop.
+    void Open(CBiosUpdateDlg& dialog) {
+        platform::DialogHost& host = dialog;
+        host.HandleInitDialog(fake::FakePlatform::DialogWindow());
+    }
+
+    // A message as the window system delivers it to the dialog's window.
+    static platform::Lresult Send(CBiosUpdateDlg& dialog, unsigned message, platform::Wparam wParam,
+                                  platform::Lparam lParam) {
+        platform::DialogHost& host = dialog;
+        return host.HandleMessage(message, wParam, lParam);
+    }
+
+    std::vector<unsigned> PostedIds() const {
+        std::vector<unsigned> ids;
+        for (const fake::PostedMessage& m : os.posted) ids.push_back(m.message);
+        return ids;
+    }
+
+    // The calls that matter for the order of the end of a run.
+    std::vector<std::string> EndingCalls() const {
+        std::vector<std::string> found;
+        for (const fake::Call& call : os.calls) {
+            for (const char* prefix : {"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}) {
+                if (call.what.rfind(prefix, 0) == 0) found.push_back(prefix);
+            }
+        }
+        return found;
+    }
+};
+
+TEST_F(DialogFixture, DecliningRemovesTheWorkFolderOnceAndQuitsWithoutTakingTheScreen) {
+    os.messageBoxAnswers = {win::IDNO};
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        EXPECT_EQ(dialog.DoModal(), 0);
+    }
+    EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
+    EXPECT_FALSE(os.DirectoryExists("C:\\Update\\Zarel_bios"));
+    EXPECT_EQ(PostedIds(), std::vector<unsigned>{WM_UPDATE_QUIT});
+    EXPECT_EQ(os.quitRequests, 1);
+    EXPECT_TRUE(os.timersArmed.empty());
+    EXPECT_EQ(os.CountCalls("SetWindowPos"), 0);
+    EXPECT_EQ(os.CountCalls("Sleep"), 0);
+    ASSERT_EQ(os.messageBoxes.size(), 1u);
+    EXPECT_EQ(os.messageBoxes[0].caption, "Corvane - Urgent Update");
+    EXPECT_EQ(os.messageBoxes[0].text, Text(139));
+    EXPECT_EQ(os.messageBoxes[0].type, win::MB_YESNO);
+    EXPECT_EQ(os.messageBoxes[0].owner, fake::FakePlatform::DialogWindow());
+}
+
+TEST_F(DialogFixture, ConfirmingTakesTheScreenShowsInitialisingAfterTwoSecondsAndArmsTheStart) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    EXPECT_EQ(os.CallsStartingWith("SendMessage 128")[0].what, "SendMessage 128 1");
+    EXPECT_EQ(os.CallsStartingWith("SendMessage 128")[1].what, "SendMessage 128 0");
+    EXPECT_EQ(os.CountCalls("ModifyStyleEx -262144 +128"), 1);
+    EXPECT_EQ(os.CountCalls("SetWindowText " + Text(129)), 1);
+    EXPECT_EQ(os.CountCalls("SetWindowPos topmost 0,0 1024x768 flags=64"), 1);
+    EXPECT_EQ(os.CountCalls("CenterWindow"), 1);
+    EXPECT_EQ(dialog.CopyStatus(), Text(138));
+    EXPECT_EQ(os.CallsStartingWith("InvalidateRect")[0].timeUs, 2'000'000);
+    EXPECT_EQ(os.timersArmed, (std::vector<std::pair<unsigned, unsigned>>{{TIMER_START, 500}}));
+    EXPECT_EQ(dialog.m_nAnimStep, 0);
+}
+
+TEST_F(DialogFixture, AnUnshownConfirmationCountsAsYes) {
+    os.messageBoxAnswers = {0};
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    EXPECT_EQ(os.timersArmed.size(), 1u);
+}
+
+TEST_F(DialogFixture, TheStartTimerArmsTheAnimationKillsItselfThenStartsTheWorker) {
+    os.threadMode = fake::ThreadMode::Deferred;
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    dialog.OnTimer(TIMER_START);
+    auto set = os.CallsStartingWith("SetTimer 2053");
+    auto kill = os.CallsStartingWith("KillTimer 2048");
+    auto start = os.CallsStartingWith("StartThread");
+    ASSERT_EQ(set.size(), 1u);
+    ASSERT_EQ(kill.size(), 1u);
+    ASSERT_EQ(start.size(), 1u);
+    EXPECT_EQ(set[0].what, "SetTimer 2053 100");
+    EXPECT_EQ(dialog.m_strBiosVersion, "K38KRPA23");  // queried before the worker starts
+    os.RunPendingThreads();                           // the worker deletes itself
+}
+
+TEST_F(DialogFixture, TheAnimationStepCyclesThroughThirtyTwoSteps) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    std::vector<int> steps;
+    for (int tick = 0; tick < 66; ++tick) {
+        dialog.OnTimer(TIMER_ANIMATE);
+        steps.push_back(dialog.m_nAnimStep);
+    }
+    for (int tick = 0; tick < 66; ++tick) EXPECT_EQ(steps[tick], (tick + 1) % 32);
+    // Every tick puts the window back over the whole screen, topmost, and repaints.
+    EXPECT_EQ(os.CountCalls("SetWindowPos topmost 0,0 1024x768 flags=64"), 67);
+    os.screenWidth = 800;
+    os.screenHeight = 600;
+    dialog.OnTimer(TIMER_ANIMATE);
+    EXPECT_EQ(os.CountCalls("SetWindowPos topmost 0,0 800x600 flags=64"), 1);
+}
+
+TEST_F(DialogFixture, CloseRequestsAreConsumedAndRemoveTheWorkFolderEachTime) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    os.calls.clear();
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(Send(dialog, win::WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(os.CountCalls("RemoveDirectory"), 100);
+    EXPECT_EQ(os.CountCalls("Default"), 0);
+    EXPECT_EQ(os.quitRequests, 0);
+}
+
+TEST_F(DialogFixture, SuspendIsRefusedButStandbyAndOtherEventsPassOn) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    for (platform::Wparam refused : {0u, 4u}) {
+        EXPECT_EQ(Send(dialog, win::WM_POWERBROADCAST, refused, 0), 0x424D5144);
+    }
+    for (platform::Wparam passed : {1u, 7u, 10u, 18u}) {
+        EXPECT_EQ(Send(dialog, win::WM_POWERBROADCAST, passed, 0), kDefault);
+    }
+    EXPECT_EQ(os.CountCalls("Default 536"), 4);
+}
+
+TEST_F(DialogFixture, LogOffAndShutDownAreRefused) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    EXPECT_EQ(Send(dialog, win::WM_QUERYENDSESSION, 0, 0), 0);
+    EXPECT_EQ(Send(dialog, win::WM_QUERYENDSESSION, 0, 0x80000000), 0);
+}
+
+TEST_F(DialogFixture, KeyDownsSkipTheDialogKeysOtherMessagesDoNot) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    for (platform::Wparam key : {0x1Bu, 0x0Du, 0x09u, 0x41u}) {
+        EXPECT_FALSE(dialog.PreTranslateMessage(
+            {fake::FakePlatform::DialogWindow(), win::WM_KEYDOWN, key, 0}));
+    }
+    EXPECT_EQ(os.CountCalls("IsDialogMessage"), 0);
+    dialog.PreTranslateMessage({fake::FakePlatform::DialogWindow(), win::WM_CHAR, 0x1B, 0});
+    EXPECT_EQ(os.CountCalls("IsDialogMessage 258"), 1);
+}
+
+TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQuits) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    os.calls.clear();
+    Send(dialog, WM_UPDATE_FINISH, 0, 0);
+    EXPECT_EQ(EndingCalls(),
+              (std::vector<std::string>{"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}));
+    EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
+    EXPECT_EQ(os.CountCalls("Default 2054"), 1);
+}
+
+TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
+    EXPECT_EQ(os.timers.count(TIMER_EXIT), 1u);
+    EXPECT_EQ(os.timers[TIMER_EXIT], 3000u);
+    os.calls.clear();
+    dialog.OnTimer(TIMER_EXIT);
+    EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
+    EXPECT_EQ(os.timers.count(TIMER_EXIT), 0u);
+    EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
+}
+
+TEST_F(DialogFixture, AWorkerThatCannotStartEndsTheRunWithoutAWord) {
+    os.threadMode = fake::ThreadMode::Fail;
+    CBiosUpdateDlg dialog(nullptr);
+    EXPECT_EQ(dialog.DoModal(), 0);
+    EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
+    EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
+    EXPECT_EQ(dialog.CopyStatus(), Text(138));
+    EXPECT_EQ(os.messageBoxes.size(), 1u);  // the confirmation only
+    EXPECT_EQ(os.CountCalls("RegSetValueEx"), 0);
+}
+
+TEST_F(DialogFixture, ControlColoursAreBlackWithOneSharedBrush) {
+    CBiosUpdateDlg dialog(nullptr);
+    Open(dialog);
+    platform::Lresult brush = Send(dialog, win::WM_CTLCOLORDLG, 0x77, 0);
+    EXPECT_NE(brush, 0);
+    for (unsigned message = win::WM_CTLCOLORMSGBOX; message <= win::WM_CTLCOLORSTATIC; ++message) {
+        EXPECT_EQ(Send(dialog, message, 0x77, 0), brush);
+    }
+    EXPECT_EQ(os.CountCalls("SetBkColor 0"), 8);
+    EXPECT_EQ(os.CountCalls("CreateSolidBrush 0"), 1);
+    EXPECT_EQ(Send(dialog, win::WM_QUERYDRAGICON, 0, 0),
+              reinterpret_cast<platform::Lresult>(dialog.m_hIcon));
+}
+
+// A whole run on the virtual clock, the worker inline on the dialog's thread.
+TEST_F(DialogFixture, AWholeRunWithoutFlashEndsOnTheFinishMessage) {
+    os.biosInstances[0].text = u"K38KRPA24";
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        dialog.DoModal();
+        EXPECT_EQ(dialog.CopyStatus(), Text(142));
+    }
+    EXPECT_EQ(os.quitRequests, 1);
+    // The exit timer is armed on the dialog's thread before the finish is handled.
+    auto armed = os.CallsStartingWith("SetTimer 3935 3000");
+    auto quit = os.CallsStartingWith("PostQuitMessage");
+    ASSERT_EQ(armed.size(), 1u);
+    ASSERT_EQ(quit.size(), 1u);
+    EXPECT_LE(armed[0].timeUs, quit[0].timeUs);
+    EXPECT_EQ(os.CountCalls("RegSetValueEx Version size=14"), 1);
+    EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
+    EXPECT_FALSE(os.DirectoryExists("C:\\Update\\Zarel_bios"));
+}
+
+TEST_F(DialogFixture, AWholeRunWithFlashKeepsTheWorkFolderThatHoldsTheUtility) {
+    os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+    os.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24");
+    os.processRunUs = 180'000'000;
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        dialog.DoModal();
+    }
+    EXPECT_EQ(os.processStarts.size(), 1u);
+    EXPECT_EQ(os.CountCalls("SetTimer 3935"), 0);
+    EXPECT_TRUE(os.FileExists("C:\\Update\\Zarel_bios\\winflash.exe"));
+    EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
+    EXPECT_EQ(os.quitRequests, 1);
+}
+
+TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
+    struct Path {
+        int answer;
+        fake::ThreadMode mode;
+        bool windowFails;
+    } paths[] = {{win::IDNO, fake::ThreadMode::Inline, false},
+                 {win::IDYES, fake::ThreadMode::Inline, false},
+                 {win::IDYES, fake::ThreadMode::Fail, false},
+                 {win::IDYES, fake::ThreadMode::Inline, true}};
+    for (const Path& path : paths) {
+        fake::FakePlatform fresh;
+        platform::InstallPlatform(&fresh);
+        fresh.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+        fresh.messageBoxAnswers = {path.answer};
+        fresh.threadMode = path.mode;
+        fresh.dialogCreationFails = path.windowFails;
+        {
+            CBiosUpdateDlg dialog(nullptr);
+            dialog.DoModal();
+        }
+        const int expected = path.windowFails ? 0 : 1;
+        EXPECT_EQ(fresh.executionRequests, expected);
+        EXPECT_EQ(fresh.executionReleases, expected);
+        EXPECT_EQ(fresh.shutdownReasonsCreated, expected);
+        EXPECT_EQ(fresh.shutdownReasonsDestroyed, expected);
+        if (expected) {
+            EXPECT_EQ(fresh.shutdownReason, fake::Utf16FromUtf8(Text(137)));
+            EXPECT_EQ(fresh.CallsStartingWith("SetThreadExecutionState")[0].what,
+                      "SetThreadExecutionState 2147483651");
+        }
+        EXPECT_EQ(fresh.LiveGdiObjects(), 0);
+        platform::InstallPlatform(&os);
+    }
+}
+
+}  // namespace

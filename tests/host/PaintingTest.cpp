@@ -1,0 +1,205 @@
+#include <string>
+
+#include "res/ResourceFiles.h"
+#include "res/resource.h"
+#include "tests/fake/SoftwareImage.h"
+#include "tests/host/FakeFixture.h"
+#include "ui/BiosUpdateDlg.h"
+#include "ui/ScreenLayout.h"
+
+namespace {
+
+using fake::SoftwareImage;
+
+std::string ResPath(unsigned id) {
+    return std::string(BIOSUPDATE_RES_DIR) + "/" + ResourceFileName(id);
+}
+
+TEST(MarkerGeometry, FollowsTheTrackFromEntryToExit) {
+    struct Row {
+        int step, x, width, sourceX;
+    } rows[] = {{1, 259, 4, 18},  {2, 263, 8, 14},  {5, 275, 20, 2}, {6, 279, 22, 0},
+                {25, 355, 22, 0}, {26, 359, 20, 0}, {30, 375, 4, 0}};
+    for (const Row& r : rows) {
+        ui::MarkerBlit blit = ui::MarkerFor(r.step);
+        EXPECT_EQ(blit.x, r.x) << r.step;
+        EXPECT_EQ(blit.width, r.width) << r.step;
+        EXPECT_EQ(blit.sourceX, r.sourceX) << r.step;
+    }
+    EXPECT_EQ(ui::MarkerFor(0).width, 0);
+    EXPECT_EQ(ui::MarkerFor(31).width, 0);
+    for (int step = 0; step < ui::kAnimationSteps; ++step) {
+        ui::MarkerBlit blit = ui::MarkerFor(step);
+        if (blit.width > 0) {
+            EXPECT_GE(blit.x, 257);
+            EXPECT_LE(blit.x + blit.width - 1, 378);  // never onto the right border
+        }
+    }
+}
+
+TEST(PictureOrigin, CentresWithDivisionTowardZero) {
+    auto origin = [](int w, int h) {
+        ui::Point p = ui::PictureOrigin(w, h);
+        return std::make_pair(p.x, p.y);
+    };
+    EXPECT_EQ(origin(1024, 768), std::make_pair(192, 144));
+    EXPECT_EQ(origin(1366, 768), std::make_pair(363, 144));
+    EXPECT_EQ(origin(640, 480), std::make_pair(0, 0));
+    EXPECT_EQ(origin(639, 479), std::make_pair(0, 0));
+    EXPECT_EQ(origin(600, 400), std::make_pair(-20, -40));
+}
+
+class PaintingFixture : public FakeFixture {
+protected:
+    void SetUp() override {
+        FakeFixture::SetUp();
+        for (unsigned id : {IDB_MARKER, IDB_BACKGROUND_KOREAN, IDB_BACKGROUND}) {
+            os.bitmapFiles[id] = ResPath(id);
+        }
+        background = fake::LoadBmp(ResPath(IDB_BACKGROUND));
+        piece = fake::LoadBmp(ResPath(IDB_MARKER));
+        ASSERT_EQ(background.width, 640);
+        ASSERT_EQ(piece.width, 22);
+    }
+
+    void Paint(CBiosUpdateDlg& dialog) {
+        platform::DialogHost& host = dialog;
+        host.HandleMessage(0x000F, 0, 0);  // WM_PAINT
+    }
+
+    SoftwareImage background;
+    SoftwareImage piece;
+};
+
+TEST_F(PaintingFixture, EveryStepDrawsOnlyItsMarkerColumnsInsideTheTrack) {
+    CBiosUpdateDlg dialog(nullptr);
+    dialog.m_strStatus = "";
+    const int x0 = 192, y0 = 144;
+    for (int step = 0; step < ui::kAnimationSteps; ++step) {
+        SCOPED_TRACE(step);
+        dialog.m_nAnimStep = step;
+        Paint(dialog);
+        const ui::MarkerBlit blit = ui::MarkerFor(step);
+        int differing = 0;
+        for (int y = 340; y < 380; ++y) {
+            for (int x = 240; x < 400; ++x) {
+                std::uint32_t expected = background.At(x, y);
+                const bool inMarker = blit.width > 0 && y >= 354 && y <= 362 && x >= blit.x &&
+                                      x < blit.x + blit.width;
+                if (inMarker) expected = piece.At(blit.sourceX + x - blit.x, y - 354);
+                if (os.screen.At(x0 + x, y0 + y) != expected) ++differing;
+            }
+        }
+        EXPECT_EQ(differing, 0);
+    }
+    // The screen outside the track shows the stored picture and black around it.
+    EXPECT_EQ(os.screen.At(x0 + 100, y0 + 100), background.At(100, 100));
+    EXPECT_EQ(os.screen.At(10, 10), 0u);
+    EXPECT_EQ(os.screen.At(x0 - 1, y0 + 200), 0u);
+}
+
+TEST_F(PaintingFixture, EachPaintStartsFromTheStoredBackground) {
+    CBiosUpdateDlg dialog(nullptr);
+    dialog.m_nAnimStep = 25;
+    Paint(dialog);
+    dialog.m_nAnimStep = 0;
+    Paint(dialog);
+    for (int x = 255; x <= 380; ++x) {
+        for (int y = 351; y <= 365; ++y) {
+            ASSERT_EQ(os.screen.At(192 + x, 144 + y), background.At(x, y)) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(PaintingFixture, TheSystemLocaleChoosesBackgroundAndTextRows) {
+    CBiosUpdateDlg dialog(nullptr);
+    dialog.m_strStatus = "Loading BIOS update files. ";
+    os.systemLocale = 1042;
+    Paint(dialog);
+    os.systemLocale = 1033;
+    Paint(dialog);
+    EXPECT_EQ(os.CountCalls("LoadBitmap 134"), 1);
+    EXPECT_EQ(os.CountCalls("LoadBitmap 135"), 1);
+    ASSERT_EQ(os.drawnTexts.size(), 2u);
+    EXPECT_EQ(os.drawnTexts[0].rect.top, 300);
+    EXPECT_EQ(os.drawnTexts[0].rect.bottom, 325);
+    EXPECT_EQ(os.drawnTexts[1].rect.top, 310);
+    EXPECT_EQ(os.drawnTexts[1].rect.bottom, 335);
+    for (const fake::DrawTextCall& text : os.drawnTexts) {
+        EXPECT_EQ(text.text, "Loading BIOS update files. ");
+        EXPECT_EQ(text.rect.left, 0);
+        EXPECT_EQ(text.rect.right, 640);
+        EXPECT_EQ(text.format, 1u);          // DT_CENTER alone
+        EXPECT_EQ(text.color, 0x00FFFFFFu);  // white
+        EXPECT_EQ(text.bkMode, 1);           // transparent
+    }
+}
+
+TEST_F(PaintingFixture, AnEmptyStatusDrawsNoText) {
+    CBiosUpdateDlg dialog(nullptr);
+    Paint(dialog);
+    EXPECT_TRUE(os.drawnTexts.empty());
+}
+
+TEST_F(PaintingFixture, ThePictureIsPlacedByTheScreenSize) {
+    struct Screen {
+        int w, h;
+        const char* blit;
+    } screens[] = {{1024, 768, "BitBlt 192,144 640x480"},
+                   {1366, 768, "BitBlt 363,144 640x480"},
+                   {640, 480, "BitBlt 0,0 640x480"},
+                   {639, 480, "BitBlt 0,0 640x480"},
+                   {600, 480, "BitBlt -20,0 640x480"}};
+    CBiosUpdateDlg dialog(nullptr);
+    for (const Screen& screen : screens) {
+        os.screenWidth = screen.w;
+        os.screenHeight = screen.h;
+        os.calls.clear();
+        Paint(dialog);
+        EXPECT_EQ(os.CountCalls(screen.blit), 1) << screen.blit;
+    }
+    // 600 wide: 20 columns lost at each side.
+    EXPECT_EQ(os.screen.At(0, 200), background.At(20, 200));
+}
+
+TEST_F(PaintingFixture, EveryDrawingObjectIsReleasedOnEveryPath) {
+    CBiosUpdateDlg dialog(nullptr);
+    const int brush = os.LiveGdiObjects();  // the dialog's own black brush
+    auto expectClean = [&] {
+        EXPECT_EQ(os.LiveGdiObjects(), brush);
+        EXPECT_EQ(os.LiveDcs(), 0);
+        EXPECT_EQ(os.WindowDcsHeld(), 0);
+        EXPECT_EQ(os.PaintsOpen(), 0);
+    };
+    dialog.m_nAnimStep = 10;
+    dialog.m_strStatus = "x";
+    Paint(dialog);
+    expectClean();
+    EXPECT_EQ(os.GdiObjectsCreated(), brush + 2);
+
+    os.bitmapFiles.erase(IDB_MARKER);  // a bitmap that cannot be loaded
+    Paint(dialog);
+    expectClean();
+
+    os.windowDcFails = true;  // no device context: the paint is abandoned
+    Paint(dialog);
+    expectClean();
+    os.windowDcFails = false;
+
+    os.iconic = true;
+    Paint(dialog);
+    expectClean();
+}
+
+TEST_F(PaintingFixture, AMinimisedWindowShowsOnlyTheCentredIcon) {
+    os.iconic = true;
+    CBiosUpdateDlg dialog(nullptr);
+    dialog.m_strStatus = "hidden";
+    Paint(dialog);
+    EXPECT_EQ(os.CountCalls("SendMessage 39"), 1);  // WM_ICONERASEBKGND
+    EXPECT_EQ(os.CountCalls("DrawIcon 64,-1"), 1);  // (160 - 32 + 1) / 2, (28 - 32 + 1) / 2
+    EXPECT_EQ(os.CountCalls("LoadBitmap"), 0);
+    EXPECT_TRUE(os.drawnTexts.empty());
+}
+
+}  // namespace

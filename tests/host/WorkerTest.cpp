@@ -1,0 +1,182 @@
+#include <string>
+#include <vector>
+
+#include "app/Markers.h"
+#include "res/StringTable.h"
+#include "tests/host/FakeFixture.h"
+#include "update/DownloadThread.h"
+
+namespace {
+
+// Records what the worker does to its dialog, on the virtual clock.
+class RecordingHost : public WorkerHost {
+public:
+    explicit RecordingHost(fake::FakePlatform& os, std::string version)
+        : os_(os), version_(std::move(version)) {}
+
+    const std::string& BiosVersion() const override { return version_; }
+    void ShowStatus(const std::string& text) override {
+        events.push_back({os_.NowUs(), "status " + text});
+    }
+    void ArmExitTimer() override { events.push_back({os_.NowUs(), "exit timer"}); }
+    void PostFinish() override { events.push_back({os_.NowUs(), "finish"}); }
+
+    std::vector<fake::Call> events;
+
+private:
+    fake::FakePlatform& os_;
+    std::string version_;
+};
+
+std::string Text(unsigned id) { return FindString(id, UiLanguage::English); }
+
+class WorkerFixture : public FakeFixture {
+protected:
+    void SetUp() override {
+        FakeFixture::SetUp();
+        os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+        os.processRunUs = 60'000'000;
+    }
+
+    // Runs the worker's thread body to its end for a running version.
+    std::vector<fake::Call> Run(const std::string& version) {
+        RecordingHost host(os, version);
+        CHWDriverDownloadThread worker(&host);
+        worker.m_bAutoDelete = false;
+        EXPECT_FALSE(worker.InitInstance());
+        markerWrites = os.CallsStartingWith("RegSetValueEx Version");
+        platform = worker.m_strPlatform;
+        return host.events;
+    }
+
+    std::vector<fake::Call> markerWrites;
+    std::string platform;
+};
+
+// The common start of every run: 131 at 3 s, 132 at 5 s.
+void ExpectOpening(const std::vector<fake::Call>& events) {
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[0].what, "status " + Text(131));
+    EXPECT_EQ(events[0].timeUs, 3'000'000);
+    EXPECT_EQ(events[1].what, "status " + Text(132));
+    EXPECT_EQ(events[1].timeUs, 5'000'000);
+}
+
+TEST_F(WorkerFixture, OutcomesWithoutFlashShowTheirTextThenArmTheExitTimerThenFinish) {
+    struct Case {
+        const char* version;
+        unsigned status;
+        std::int64_t finishUs;
+    } cases[] = {
+        {"K38KRPA24", 142, 12'000'000},
+        {"k38krpa24", 142, 12'000'000},
+        {"K38KRXY24", 142, 12'000'000},
+        {"K38KRPA24.01", 142, 12'000'000},
+        {"K38KRPA0024", 142, 12'000'000},
+        {"K38KRPA2A", 141, 12'000'000},
+        {"K38KRPA240", 141, 12'000'000},
+        {"K38KRPAFFFFFFFF", 141, 12'000'000},
+        {"K38KQPA24", 133, 10'000'000},
+        {"K38K", 133, 10'000'000},
+        {"", 133, 10'000'000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        std::vector<fake::Call> events = Run(c.version);
+        ExpectOpening(events);
+        ASSERT_EQ(events.size(), 5u);
+        EXPECT_EQ(events[2].what, "status " + Text(c.status));
+        EXPECT_EQ(events[2].timeUs, 7'000'000);
+        EXPECT_EQ(events[3].what, "exit timer");
+        EXPECT_EQ(events[4].what, "finish");
+        EXPECT_EQ(events[4].timeUs, c.finishUs);
+        ASSERT_EQ(markerWrites.size(), 1u);
+        EXPECT_EQ(markerWrites[0].timeUs, 7'000'000);  // before the outcome's text
+        EXPECT_TRUE(os.processStarts.empty());
+    }
+}
+
+TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEnded) {
+    for (const char* version : {"K38KRPA23", "K38KRPA1F", "K38KRPA", "K38KR", "K38KRPAZZ"}) {
+        SCOPED_TRACE(version);
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        os.processStarts.clear();
+        std::vector<fake::Call> events = Run(version);
+        ExpectOpening(events);
+        ASSERT_EQ(events.size(), 5u);
+        EXPECT_EQ(events[2].what, "status " + Text(135));
+        EXPECT_EQ(events[2].timeUs, 7'000'000);
+        EXPECT_EQ(events[3].what, "status " + Text(137));
+        EXPECT_EQ(events[3].timeUs, 11'000'000);
+        EXPECT_EQ(events[4].what, "finish");
+        EXPECT_EQ(events[4].timeUs, 72'000'000);
+
+        ASSERT_EQ(os.processStarts.size(), 1u);
+        const fake::ProcessStart& start = os.processStarts[0];
+        EXPECT_EQ(start.timeUs, 12'000'000);
+        EXPECT_EQ(start.application, "C:\\Update\\Zarel_bios\\winflash.exe");
+        EXPECT_EQ(start.commandLine,
+                  "C:\\Update\\Zarel_bios\\winflash.exe C:\\Update\\Zarel_bios\\K38KRPA24 /NOWMSG");
+        EXPECT_EQ(start.directory, "C:\\Update\\Zarel_bios");
+        EXPECT_EQ(start.flags, 0x08000000u);
+        ASSERT_EQ(markerWrites.size(), 1u);
+        EXPECT_EQ(markerWrites[0].timeUs, 72'000'000);
+        EXPECT_EQ(os.OpenKernelHandles(), 0);
+        auto closes = os.CallsStartingWith("CloseHandle");
+        ASSERT_EQ(closes.size(), 2u);
+        EXPECT_EQ(closes[0].what, "CloseHandle thread");
+        EXPECT_EQ(closes[1].what, "CloseHandle process");
+        EXPECT_EQ(os.CallsStartingWith("WaitForSingleObject")[0].what,
+                  "WaitForSingleObject 4294967295");
+    }
+}
+
+TEST_F(WorkerFixture, PlatformCodeIsKeptUpperCased) {
+    Run("k38krpa23");
+    EXPECT_EQ(platform, "K38KR");
+}
+
+TEST_F(WorkerFixture, AFlashThatCannotStartEndsTheRunAsAfterAFlash) {
+    os.processStartFails = true;
+    std::vector<fake::Call> events = Run("K38KRPA23");
+    ASSERT_EQ(events.back().what, "finish");
+    EXPECT_EQ(events.back().timeUs, 12'000'000);
+    EXPECT_EQ(markerWrites.size(), 1u);
+    EXPECT_EQ(os.OpenKernelHandles(), 0);
+}
+
+TEST_F(WorkerFixture, AnUnreadableExecutablePathStartsNothing) {
+    os.modulePath = std::nullopt;
+    std::vector<fake::Call> events = Run("K38KRPA23");
+    EXPECT_TRUE(os.processStarts.empty());
+    EXPECT_EQ(events.back().what, "finish");
+    EXPECT_EQ(markerWrites.size(), 1u);
+}
+
+TEST_F(WorkerFixture, AMissingStringShowsThePreviousTextAgain) {
+    os.missingStrings = {131, 142};
+    std::vector<fake::Call> events = Run("K38KRPA24");
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0].what, "status ");  // nothing loaded yet: an empty line
+    EXPECT_EQ(events[1].what, "status " + Text(132));
+    EXPECT_EQ(events[2].what, "status " + Text(132));
+}
+
+TEST_F(WorkerFixture, TheMarkerIsWrittenEvenWhenItCannotBeAndTheRunGoesOn) {
+    os.deniedKeys.insert(".default\\software\\vireo\\biosupdate\\parameters");
+    std::vector<fake::Call> events = Run("K38KRPA24");
+    EXPECT_EQ(events.back().what, "finish");
+    EXPECT_EQ(os.OpenKeys(), 0);
+}
+
+TEST_F(WorkerFixture, KoreanUsersSeeKoreanStatusTexts) {
+    os.uiLanguage = UiLanguage::Korean;
+    std::vector<fake::Call> events = Run("K38KQ");
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[2].what, std::string("status ") + FindString(133, UiLanguage::Korean));
+}
+
+}  // namespace
