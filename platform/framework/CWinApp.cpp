@@ -55,6 +55,8 @@ std::string AppNameFromPath(const std::string& modulePath) {
 
 int RunApplication() {
     platform::Platform& os = platform::Os();
+    // DLLs come from the system folder only, never from beside the program.
+    os.RestrictDllSearchPath();
     CWinApp* app = CWinApp::Current();
     std::string arguments = CutCommandLine(os.GetCommandLineA());
     os.AddErrorMode(kQuietErrorMode);
