@@ -1,0 +1,269 @@
+#include "tools/uidriver/Commands.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "tools/uidriver/Output.h"
+#include "tools/uidriver/Probe.h"
+#include "tools/uidriver/Registry.h"
+#include "tools/uidriver/Windows.h"
+
+namespace uidriver {
+
+namespace {
+
+const UINT kSendTimeoutMs = 10000;
+const int kMessageBoxTextId = 0xFFFF;
+
+struct Named {
+    const wchar_t* name;
+    unsigned long value;
+};
+
+const Named kMessages[] = {
+    {L"close", WM_CLOSE},
+    {L"powerbroadcast", WM_POWERBROADCAST},
+    {L"queryendsession", WM_QUERYENDSESSION},
+    {L"endsession", WM_ENDSESSION},
+    {L"syscommand", WM_SYSCOMMAND},
+    {L"command", WM_COMMAND},
+    {L"timer", WM_TIMER},
+    {L"paint", WM_PAINT},
+};
+
+const Named kButtons[] = {
+    {L"ok", IDOK},
+    {L"cancel", IDCANCEL},
+    {L"yes", IDYES},
+    {L"no", IDNO},
+};
+
+// A name from the table, or a number (decimal, or hex with 0x).
+bool ParseValue(const std::wstring& text, const Named* table, size_t count, unsigned long* value) {
+    for (size_t i = 0; i < count; ++i) {
+        if (text == table[i].name) {
+            *value = table[i].value;
+            return true;
+        }
+    }
+    if (text.empty()) return false;
+    wchar_t* end = nullptr;
+    *value = std::wcstoul(text.c_str(), &end, 0);
+    return *end == L'\0';
+}
+
+template <size_t N>
+bool ParseNamed(const std::wstring& text, const Named (&table)[N], unsigned long* value) {
+    return ParseValue(text, table, N, value);
+}
+
+std::string Hex(unsigned long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", value);
+    return text;
+}
+
+std::string DescribeWindow(const WindowInfo& w) {
+    char head[256];
+    std::snprintf(
+        head, sizeof head, "%s\t%lu\t%d\t%ld,%ld,%ld,%ld\t0x%08lX\t0x%08lX\t%s\t",
+        Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(w.hwnd))).c_str(),
+        static_cast<unsigned long>(w.pid), w.visible ? 1 : 0, w.rect.left, w.rect.top, w.rect.right,
+        w.rect.bottom, static_cast<unsigned long>(w.style), static_cast<unsigned long>(w.exStyle),
+        Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetWindow(w.hwnd, GW_OWNER))))
+            .c_str());
+    return head + ToUtf8(w.className) + "\t" + ToUtf8(w.title) + "\n";
+}
+
+BOOL CALLBACK FindTextStatic(HWND child, LPARAM param) {
+    if (LOWORD(GetWindowLongPtrW(child, GWLP_ID)) != kMessageBoxTextId) return TRUE;
+    *reinterpret_cast<HWND*>(param) = child;
+    return FALSE;
+}
+
+HWND MessageBoxTextControl(HWND box) {
+    HWND text = GetDlgItem(box, kMessageBoxTextId);
+    if (!text) EnumChildWindows(box, FindTextStatic, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+int Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result)) {
+        Error("no answer to message " + Hex(message));
+        return kFailed;
+    }
+    Print(Hex(static_cast<unsigned long>(result)) + "\n");
+    return kOk;
+}
+
+// The window that has the keyboard focus in hwnd's thread, or hwnd itself.
+HWND KeyTarget(HWND hwnd) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) return info.hwndFocus;
+    return hwnd;
+}
+
+struct Key {
+    const wchar_t* name;
+    WORD vk;
+    WORD scan;
+    bool alt;
+};
+
+const Key kKeys[] = {
+    {L"esc", VK_ESCAPE, 0x01, false},
+    {L"enter", VK_RETURN, 0x1C, false},
+    {L"altf4", VK_F4, 0x3E, true},
+};
+
+void PostKey(HWND target, const Key& key) {
+    LPARAM down = 1 | (static_cast<LPARAM>(key.scan) << 16);
+    LPARAM up = down | (1L << 30) | (1L << 31);
+    if (key.alt) {
+        const LPARAM context = 1L << 29;
+        PostMessageW(target, WM_SYSKEYDOWN, key.vk, down | context);
+        PostMessageW(target, WM_SYSKEYUP, key.vk, up | context);
+    } else {
+        PostMessageW(target, WM_KEYDOWN, key.vk, down);
+        PostMessageW(target, WM_KEYUP, key.vk, up);
+    }
+}
+
+bool InjectKey(HWND hwnd, const Key& key) {
+    SetForegroundWindow(hwnd);
+    INPUT inputs[4] = {};
+    UINT count = 0;
+    auto add = [&](WORD vk, WORD scan, bool up) {
+        inputs[count].type = INPUT_KEYBOARD;
+        inputs[count].ki.wVk = vk;
+        inputs[count].ki.wScan = scan;
+        inputs[count].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        ++count;
+    };
+    if (key.alt) add(VK_MENU, 0x38, false);
+    add(key.vk, key.scan, false);
+    add(key.vk, key.scan, true);
+    if (key.alt) add(VK_MENU, 0x38, true);
+    return SendInput(count, inputs, sizeof(INPUT)) == count;
+}
+
+int NeedArgs(const std::vector<std::wstring>& args, size_t min, size_t max) {
+    if (args.size() < min || args.size() > max) {
+        Error("wrong number of arguments for " + ToUtf8(args[0]));
+        return kUsage;
+    }
+    return kOk;
+}
+
+}  // namespace
+
+int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
+    const std::wstring& command = args[0];
+    if (command == L"list") {
+        if (int rc = NeedArgs(args, 1, 1)) return rc;
+        for (const WindowInfo& w : ListTopLevelWindows()) Print(DescribeWindow(w));
+        return kOk;
+    }
+    if (command == L"probe") {
+        if (int rc = NeedArgs(args, 1, 1)) return rc;
+        Print(ProbeReport());
+        return kOk;
+    }
+    if (command == L"regvalue") {
+        if (int rc = NeedArgs(args, 3, 3)) return rc;
+        std::string report;
+        if (!DescribeRegistryValue(args[1], args[2], &report)) {
+            Error("no such registry value");
+            return kNotFound;
+        }
+        Print(report);
+        return kOk;
+    }
+    if (args.size() < 2) {
+        Error("missing window title");
+        return kUsage;
+    }
+    WindowFilter filter{args[1], options.className};
+    if (command == L"gone") {
+        if (int rc = NeedArgs(args, 2, 2)) return rc;
+        return WaitUntilGone(filter, options.waitMs) ? kOk : kNotFound;
+    }
+    HWND hwnd = FindTopLevel(filter, options.waitMs);
+    if (!hwnd) {
+        Error("no window titled \"" + ToUtf8(args[1]) + "\"");
+        return kNotFound;
+    }
+    if (command == L"find") {
+        if (int rc = NeedArgs(args, 2, 2)) return rc;
+        Print(Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(hwnd))) + "\n");
+        return kOk;
+    }
+    if (command == L"info") {
+        if (int rc = NeedArgs(args, 2, 2)) return rc;
+        for (const WindowInfo& w : ListTopLevelWindows()) {
+            if (w.hwnd == hwnd) Print(DescribeWindow(w));
+        }
+        return kOk;
+    }
+    if (command == L"text") {
+        if (int rc = NeedArgs(args, 2, 2)) return rc;
+        HWND text = MessageBoxTextControl(hwnd);
+        if (!text) {
+            Error("the window holds no message box text");
+            return kFailed;
+        }
+        Print(ToUtf8(WindowText(text)) + "\n");
+        return kOk;
+    }
+    if (command == L"press") {
+        if (int rc = NeedArgs(args, 3, 3)) return rc;
+        unsigned long id = 0;
+        if (!ParseNamed(args[2], kButtons, &id)) {
+            Error("unknown button " + ToUtf8(args[2]));
+            return kUsage;
+        }
+        HWND button = GetDlgItem(hwnd, static_cast<int>(id));
+        if (!button) {
+            Error("the window has no button " + ToUtf8(args[2]));
+            return kFailed;
+        }
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored)) {
+            PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
+        }
+        return kOk;
+    }
+    if (command == L"send" || command == L"post") {
+        if (int rc = NeedArgs(args, 3, 5)) return rc;
+        unsigned long message = 0, wParam = 0, lParam = 0;
+        if (!ParseNamed(args[2], kMessages, &message) ||
+            (args.size() > 3 && !ParseValue(args[3], nullptr, 0, &wParam)) ||
+            (args.size() > 4 && !ParseValue(args[4], nullptr, 0, &lParam))) {
+            Error("bad message or parameter");
+            return kUsage;
+        }
+        if (command == L"send") return Send(hwnd, message, wParam, static_cast<LPARAM>(lParam));
+        return PostMessageW(hwnd, message, wParam, static_cast<LPARAM>(lParam)) ? kOk : kFailed;
+    }
+    if (command == L"key") {
+        if (int rc = NeedArgs(args, 3, 3)) return rc;
+        for (const Key& key : kKeys) {
+            if (args[2] != key.name) continue;
+            if (options.useInput) return InjectKey(hwnd, key) ? kOk : kFailed;
+            PostKey(KeyTarget(hwnd), key);
+            return kOk;
+        }
+        Error("unknown key " + ToUtf8(args[2]));
+        return kUsage;
+    }
+    Error("unknown command " + ToUtf8(command));
+    return kUsage;
+}
+
+}  // namespace uidriver
