@@ -8,7 +8,7 @@
 #include "tools/uidriver/Output.h"
 #include "tools/uidriver/Probe.h"
 #include "tools/uidriver/Registry.h"
-#include "tools/uidriver/Windows.h"
+#include "tools/uidriver/WindowList.h"
 
 namespace uidriver {
 

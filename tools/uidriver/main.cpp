@@ -1,7 +1,8 @@
 // uidriver: drives the windows of another program running in the same Wine
 // prefix, for the end-to-end tests. Run without arguments for its usage.
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include <cwchar>
 #include <string>

@@ -1,4 +1,4 @@
-#include "tools/uidriver/Windows.h"
+#include "tools/uidriver/WindowList.h"
 
 namespace uidriver {
 
