@@ -75,8 +75,13 @@ class Case:
         return self.expect_exit(run, what)
 
     def finish(self, error=None):
-        for run in self.runs:
+        stuck = [run for run in self.runs if run.running()]
+        for run in stuck:
             run.kill()
+        if stuck:
+            # What they started (the flash utility, boxes) goes with the server.
+            log("  programs were left running: restarting the wineserver")
+            self.m.session.restart_server()
         if error:
             self.failures.append(error)
         return self.failures

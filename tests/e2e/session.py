@@ -176,6 +176,11 @@ class Session:
                        env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, start_new_session=True, timeout=60)
 
+    def restart_server(self):
+        """Ends every Wine process of the prefix and starts a fresh server."""
+        self.stop_server()
+        self._start_server()
+
     def restart_display(self, width, height):
         """Gives the session a screen of another size. Wine's desktop keeps
         the size it started with, so the wineserver goes too."""
