@@ -1,0 +1,107 @@
+// winflash.exe: stands in for the flash utility in tests and demonstrations
+// and touches no firmware. Each run appends to winflash.log beside the
+// executable its command line, working directory, settings and times, then
+// does what winflash.ini beside it asks:
+//   seconds=10     run this long (decimals allowed; default 10)
+//   exit_code=0    end with this exit code (decimal or 0x hex; default 0)
+//   crash=1        end with an access violation instead
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Settings.h"
+
+namespace {
+
+std::string ModuleDirectory() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return ".";
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.assign(path.size() * 2, '\0');
+    }
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string CurrentDirectory() {
+    DWORD size = ::GetCurrentDirectoryA(0, nullptr);
+    if (size == 0) return std::string();
+    std::string directory(size, '\0');
+    DWORD length = ::GetCurrentDirectoryA(size, &directory[0]);
+    directory.resize(length < size ? length : 0);
+    return directory;
+}
+
+std::string Timestamp() {
+    SYSTEMTIME now = {};
+    ::GetLocalTime(&now);
+    char text[32] = {};
+    std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02u.%03u", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    return text;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    ::CloseHandle(file);
+    return text;
+}
+
+// Appends in one write, so that runs sharing the log do not cut each
+// other's lines.
+void AppendToLog(const std::string& path, const std::string& lines) {
+    HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+// Ends the process with the exception's code as its exit code, without a
+// crash dialog or a debugger.
+LONG WINAPI EndOnException(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+void Crash() {
+    ::SetUnhandledExceptionFilter(EndOnException);
+    static int* volatile target = nullptr;  // volatile: the write stays
+    *target = 1;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const std::string directory = ModuleDirectory();
+    const std::string log = directory + "\\winflash.log";
+    const winflash::Settings settings =
+        winflash::ParseSettings(ReadTextFile(directory + "\\winflash.ini"));
+    const std::string pid = std::to_string(::GetCurrentProcessId());
+
+    AppendToLog(log, "start=" + Timestamp() + "\r\n" + "pid=" + pid + "\r\n" + "command_line=" +
+                         ::GetCommandLineA() + "\r\n" + "working_directory=" + CurrentDirectory() +
+                         "\r\n" + "settings=milliseconds=" + std::to_string(settings.milliseconds) +
+                         " exit_code=" + std::to_string(settings.exitCode) +
+                         " crash=" + (settings.crash ? "1" : "0") + "\r\n");
+    ::Sleep(settings.milliseconds);
+    if (settings.crash) {
+        AppendToLog(log, "crash=" + Timestamp() + " pid=" + pid + "\r\n");
+        Crash();
+    }
+    AppendToLog(log, "end=" + Timestamp() + " pid=" + pid +
+                         " exit_code=" + std::to_string(settings.exitCode) + "\r\n");
+    return static_cast<int>(settings.exitCode);
+}
