@@ -54,7 +54,6 @@ void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
     HWND dialog = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
                                        nullptr, DialogProc, reinterpret_cast<LPARAM>(&binding));
     if (!dialog) return;
-    if (binding.window && !::IsWindowVisible(dialog)) ::ShowWindow(dialog, SW_SHOWNORMAL);
 
     MSG msg = {};
     while (binding.window) {

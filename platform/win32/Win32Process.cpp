@@ -41,6 +41,13 @@ private:
 bool Win32Platform::CreateProcessA(const std::string& application, std::string& commandLine,
                                    unsigned long flags, const std::string& directory,
                                    ProcessInfo& info) {
+    // A current directory has room for a trailing backslash within MAX_PATH;
+    // the system refuses longer ones (and Wine corrupts its heap on them).
+    if (directory.size() > MAX_PATH - 2) {
+        info = ProcessInfo();
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
