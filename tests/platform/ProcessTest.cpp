@@ -1,0 +1,131 @@
+// Starting the stand-in flash utility the way the update does, and waiting
+// for it: its log shows what it was given.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "TestSupport.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace platform {
+namespace {
+
+using platform_test::Milliseconds;
+
+// A work folder holding winflash.exe and its settings.
+class FlashLaunchTest : public ::testing::Test {
+protected:
+    // Makes <scratch>\<parent>\Zarel_bios with the utility in it.
+    void MakeWorkFolder(const std::string& parent, const std::string& settings) {
+        scratch_ = std::make_unique<platform_test::ScratchFolder>("launch");
+        work_ = scratch_->Path() + "\\" + parent + "\\Zarel_bios";
+        ASSERT_TRUE(platform_test::CreateFolders(work_));
+        const std::string source = platform_test::ProgramDirectory() + "\\winflash.exe";
+        ASSERT_TRUE(::CopyFileA(source.c_str(), Tool().c_str(), FALSE)) << source;
+        ASSERT_TRUE(platform_test::WriteTextFile(work_ + "\\winflash.ini", settings));
+    }
+
+    std::string Tool() const { return work_ + "\\winflash.exe"; }
+    std::string Image() const { return work_ + "\\K38KRPA24"; }
+    std::string Log() const { return platform_test::ReadTextFile(work_ + "\\winflash.log"); }
+
+    // Starts the utility, waits for its end; returns its exit code.
+    DWORD RunAndWait(std::string commandLine, unsigned long long& elapsed) {
+        ProcessInfo child;
+        unsigned long long start = Milliseconds();
+        bool started = os_.CreateProcessA(Tool(), commandLine, CREATE_NO_WINDOW, work_, child);
+        EXPECT_TRUE(started);
+        if (!started) return 0xFFFFFFFF;
+        EXPECT_EQ(os_.WaitForSingleObject(child.process, INFINITE), WAIT_OBJECT_0);
+        elapsed = Milliseconds() - start;
+        DWORD exitCode = 0xFFFFFFFF;
+        ::GetExitCodeProcess(reinterpret_cast<HANDLE>(child.process), &exitCode);
+        os_.CloseHandle(child.thread);
+        os_.CloseHandle(child.process);
+        return exitCode;
+    }
+
+    Win32Platform os_;
+    std::unique_ptr<platform_test::ScratchFolder> scratch_;
+    std::string work_;
+};
+
+TEST_F(FlashLaunchTest, FolderWithBlanksKeepsItsQuotedArgumentsWhole) {
+    MakeWorkFolder("My Tools", "seconds=3\r\n");
+    ASSERT_NE(work_.find(' '), std::string::npos);
+    const std::string commandLine = "\"" + Tool() + "\" \"" + Image() + "\" /NOWMSG";
+
+    unsigned long long elapsed = 0;
+    EXPECT_EQ(RunAndWait(commandLine, elapsed), 0u);
+
+    // The wait lasted as long as the utility ran.
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 20000u);
+    const std::string log = Log();
+    EXPECT_NE(log.find("\r\ncommand_line=" + commandLine + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nworking_directory=" + work_ + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nend="), std::string::npos) << log;
+}
+
+TEST_F(FlashLaunchTest, FolderWithoutBlanksGetsThePlainCommandLine) {
+    MakeWorkFolder("Update", "seconds=0\r\n");
+    ASSERT_EQ(work_.find(' '), std::string::npos) << "the temporary folder has a blank";
+    const std::string commandLine = Tool() + " " + Image() + " /NOWMSG";
+
+    unsigned long long elapsed = 0;
+    EXPECT_EQ(RunAndWait(commandLine, elapsed), 0u);
+
+    const std::string log = Log();
+    EXPECT_NE(log.find("\r\ncommand_line=" + commandLine + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nworking_directory=" + work_ + "\r\n"), std::string::npos) << log;
+}
+
+TEST_F(FlashLaunchTest, MissingUtilityFailsAtOnce) {
+    MakeWorkFolder("Update", "seconds=0\r\n");
+    ASSERT_TRUE(::DeleteFileA(Tool().c_str()));
+    std::string commandLine = Tool() + " " + Image() + " /NOWMSG";
+
+    ProcessInfo child;
+    child.process = reinterpret_cast<KernelHandle>(1);
+    unsigned long long start = Milliseconds();
+    EXPECT_FALSE(os_.CreateProcessA(Tool(), commandLine, CREATE_NO_WINDOW, work_, child));
+    EXPECT_LT(Milliseconds() - start, 2000u);
+    EXPECT_EQ(child.process, nullptr);
+    EXPECT_EQ(child.thread, nullptr);
+    EXPECT_FALSE(platform_test::PathExists(work_ + "\\winflash.log"));
+}
+
+TEST_F(FlashLaunchTest, OverlongWorkingFolderIsRefusedAtOnce) {
+    MakeWorkFolder("Update", "seconds=0\r\n");
+    const std::string folder = work_ + "\\" + std::string(MAX_PATH, 'd');
+    std::string commandLine = Tool() + " " + Image() + " /NOWMSG";
+    ProcessInfo child;
+    EXPECT_FALSE(os_.CreateProcessA(Tool(), commandLine, CREATE_NO_WINDOW, folder, child));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(child.process, nullptr);
+    EXPECT_FALSE(platform_test::PathExists(work_ + "\\winflash.log"));
+}
+
+TEST_F(FlashLaunchTest, ApplicationNameDecidesWhatRuns) {
+    // The command line's first token names another program: it is not run.
+    MakeWorkFolder("Update", "seconds=0\r\n");
+    const std::string commandLine = "C:\\windows\\system32\\cmd.exe /c exit 9";
+
+    unsigned long long elapsed = 0;
+    EXPECT_EQ(RunAndWait(commandLine, elapsed), 0u);
+    EXPECT_NE(Log().find("\r\ncommand_line=" + commandLine + "\r\n"), std::string::npos);
+}
+
+TEST_F(FlashLaunchTest, UtilityExitCodeAndCrashEndTheWait) {
+    MakeWorkFolder("Update", "exit_code=7\r\nseconds=0\r\n");
+    unsigned long long elapsed = 0;
+    EXPECT_EQ(RunAndWait(Tool(), elapsed), 7u);
+
+    ASSERT_TRUE(platform_test::WriteTextFile(work_ + "\\winflash.ini", "crash=1\nseconds=0.2\n"));
+    EXPECT_EQ(RunAndWait(Tool(), elapsed), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    EXPECT_NE(Log().find("\r\ncrash="), std::string::npos);
+}
+
+}  // namespace
+}  // namespace platform
