@@ -15,8 +15,9 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[2]
 WINE_DIR = REPO / "tests" / "wine"
 LANGS = {"en": "en_US.UTF-8", "ko": "ko_KR.UTF-8"}
-SERVER_LINGER_S = 120
-DISPLAY_FIRST = 140  # the wineserver ends this long after its last client
+SERVER_LINGER_S = 120  # the wineserver ends this long after its last client
+DISPLAY_FIRST = 140  # Xvfb displays are looked for from here on
+AEDEBUG = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 
 
 class SetupError(Exception):
@@ -102,12 +103,20 @@ class Session:
         self.save()
 
     def _configure_prefix(self):
-        # Xvfb has no window manager: without this, Wine waits 2 s for one
-        # each time a window is hidden.
-        subprocess.run(self.in_notebook(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver",
-                                         "/v", "Managed", "/d", "N", "/f"]),
-                       env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=True, timeout=60)
+        settings = [
+            # Xvfb has no window manager: without this, Wine waits 2 s for
+            # one each time a window is hidden.
+            (r"HKCU\Software\Wine\X11 Driver", "Managed", "N", "64"),
+            # A crashing program ends at once instead of hanging in
+            # "winedbg --auto" (both registry views).
+            (AEDEBUG, "Debugger", "", "32"),
+            (AEDEBUG, "Debugger", "", "64"),
+        ]
+        for key, name, data, view in settings:
+            subprocess.run(self.in_notebook(["wine", "reg", "add", key, "/v", name, "/d", data,
+                                             "/f", f"/reg:{view}"]),
+                           env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=True, timeout=60)
 
     def _prepare_locales(self):
         have = installed_locales()

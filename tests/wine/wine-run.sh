@@ -11,6 +11,15 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot --init >/dev/null 2>&1 || true
+    fi
+    if [ ! -f "$WINEPREFIX/.crash-debugger-off" ]; then
+        # A crashing program ends at once instead of hanging in
+        # "winedbg --auto" (both registry views).
+        for view in 32 64; do
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+                /v Debugger /d '' /f /reg:$view >/dev/null 2>&1
+        done
+        touch "$WINEPREFIX/.crash-debugger-off"
         wineserver -w
     fi
 ) 9>"$WINEPREFIX.lock"
