@@ -33,6 +33,7 @@ class Run:
         self.proc = proc
         self.name = name
         self.started = time.monotonic()
+        self.ended = None  # when wait() saw it end
 
     def wait(self, timeout):
         """The exit code, or None when it was still running after timeout s
@@ -55,7 +56,7 @@ class Run:
 
     @property
     def elapsed(self):
-        return getattr(self, "ended", time.monotonic()) - self.started
+        return (self.ended or time.monotonic()) - self.started
 
 
 class Machine:
