@@ -115,6 +115,8 @@ public:
     virtual Lresult DefaultWindowProc(WindowHandle window, unsigned message, Wparam wParam,
                                       Lparam lParam) = 0;
     virtual bool IsDialogMessage(WindowHandle window, const QueuedMessage& msg) = 0;
+    // Ends the UI loop of the modal dialog that owns window.
+    virtual void EndDialog(WindowHandle window) = 0;
     virtual Lresult SendMessageA(WindowHandle window, unsigned message, Wparam wParam,
                                  Lparam lParam) = 0;
     virtual bool PostMessageA(WindowHandle window, unsigned message, Wparam wParam,

@@ -1,5 +1,6 @@
 #include "platform/framework/CDialog.h"
 
+#include "platform/Win32Constants.h"
 #include "platform/framework/CWinApp.h"
 
 CDialog::CDialog(unsigned templateId, CDialog* /*parent*/) : m_nTemplateId(templateId) {}
@@ -24,7 +25,22 @@ CDialog::Lresult CDialog::WindowProc(unsigned message, Wparam wParam, Lparam lPa
             return (this->*(entry->handler))(wParam, lParam);
         }
     }
+    if (message == win::WM_COMMAND) {
+        const unsigned command = static_cast<unsigned>(wParam & 0xFFFF);
+        if (command == static_cast<unsigned>(win::IDOK)) {
+            OnOK();
+            return 0;
+        }
+        if (command == static_cast<unsigned>(win::IDCANCEL)) {
+            OnCancel();
+            return 0;
+        }
+    }
     return Default();
+}
+
+void CDialog::EndDialog() {
+    if (m_hWnd) platform::Os().EndDialog(m_hWnd);
 }
 
 CDialog::Lresult CDialog::Default() {

@@ -30,6 +30,11 @@ public:
 
     platform::WindowHandle GetSafeHwnd() const { return m_hWnd; }
 
+    // The dialog keys' commands end the dialog, as the framework's do.
+    virtual void OnOK() { EndDialog(); }
+    virtual void OnCancel() { EndDialog(); }
+    void EndDialog();
+
     // The current message's default processing.
     Lresult Default();
 

@@ -84,6 +84,9 @@ Lresult Win32Platform::DefaultWindowProc(WindowHandle window, unsigned message, 
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// The UI loop runs while the window exists.
+void Win32Platform::EndDialog(WindowHandle window) { ::DestroyWindow(ToHwnd(window)); }
+
 bool Win32Platform::IsDialogMessage(WindowHandle window, const QueuedMessage& msg) {
     MSG queued = {};
     queued.hwnd = ToHwnd(msg.window);

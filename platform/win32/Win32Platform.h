@@ -70,6 +70,7 @@ public:
     Lresult DefaultWindowProc(WindowHandle window, unsigned message, Wparam wParam,
                               Lparam lParam) override;
     bool IsDialogMessage(WindowHandle window, const QueuedMessage& msg) override;
+    void EndDialog(WindowHandle window) override;
 
     // Windows, messages and timers (Win32Window.cpp)
     Lresult SendMessageA(WindowHandle window, unsigned message, Wparam wParam,

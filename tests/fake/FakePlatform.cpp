@@ -462,6 +462,11 @@ platform::Lresult FakePlatform::DefaultWindowProc(platform::WindowHandle, unsign
     return kDefaultResult;
 }
 
+void FakePlatform::EndDialog(platform::WindowHandle) {
+    Record("EndDialog");
+    quit_ = true;
+}
+
 bool FakePlatform::IsDialogMessage(platform::WindowHandle, const platform::QueuedMessage& msg) {
     Record("IsDialogMessage " + std::to_string(msg.message));
     return false;

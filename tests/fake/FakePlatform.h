@@ -217,6 +217,7 @@ public:
     void RunModalDialog(unsigned templateId, platform::DialogHost& host) override;
     platform::Lresult DefaultWindowProc(platform::WindowHandle window, unsigned message,
                                         platform::Wparam wParam, platform::Lparam lParam) override;
+    void EndDialog(platform::WindowHandle window) override;
     bool IsDialogMessage(platform::WindowHandle window,
                          const platform::QueuedMessage& msg) override;
     platform::Lresult SendMessageA(platform::WindowHandle window, unsigned message,

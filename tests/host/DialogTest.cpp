@@ -286,4 +286,17 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
     }
 }
 
+// The framework's own dialog ends on the dialog keys' commands, as a
+// framework dialog does: only the update dialog's handling keeps it open.
+TEST_F(DialogFixture, TheFrameworkDialogEndsOnOkAndCancelCommands) {
+    for (platform::Wparam command : {1u, 2u}) {
+        os.calls.clear();
+        CDialog plain(102, nullptr);
+        platform::DialogHost& host = plain;
+        host.HandleInitDialog(fake::FakePlatform::DialogWindow());
+        EXPECT_EQ(host.HandleMessage(win::WM_COMMAND, command, 0), 0);
+        EXPECT_EQ(os.CountCalls("EndDialog"), 1);
+    }
+}
+
 }  // namespace
