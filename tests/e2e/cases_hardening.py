@@ -1,0 +1,493 @@
+"""Faults and hostile surroundings, on the real program: DLLs planted beside
+it, long folder paths, a flash utility that is missing, crashes, fails or
+runs for minutes, ten instances at once, and close requests and keys in
+every stage. Each run is followed through Wine's debug output
+(hardening_run.TracedRun)."""
+
+import shutil
+import time
+from concurrent.futures import ThreadPoolExecutor
+from datetime import datetime
+from pathlib import Path
+
+from cases import case
+from hardening_run import (CHANNELS, CONFIRM_TITLE, DIALOG_TITLE, IMAGE_NAME, MARKER_KEY,
+                           MARKER_NAME, MARKER_TEXT, POWER_TITLE, TracedRun, flash_files,
+                           read_flash_log, reset_outcome, update_folder)
+from machine import RUN_KEY, WORK_FOLDER
+
+# After the answer: 138 drawn at +2.0 s, the worker's statuses 3.5, 5.5, 7.5
+# and 11.5 s after 138 (TIMER_START 0.5 s, the worker's own 1 s pause, then
+# its 2 s steps), the utility 1 s after 137.
+AFTER_138 = {131: 3.5, 132: 5.5, 135: 7.5, 137: 11.5}
+UTILITY_AFTER_137 = 1.0
+TIMELINE_SLACK_S = 0.5
+RUN_UP_S = 30  # answer to utility start is ~12.5 s
+END_AFTER_UTILITY_S = 2.0
+
+
+def confirm(c, run):
+    """Waits for the confirmation and answers Yes."""
+    if not c.check(c.m.wait_window(CONFIRM_TITLE, 30000), "the confirmation is shown"):
+        return False
+    c.m.press(CONFIRM_TITLE, "yes")
+    c.step("answered Yes")
+    return True
+
+
+def traced(c, exe, **kwargs):
+    run = TracedRun(c.m, exe, **kwargs)
+    c.runs.append(run)
+    c.step(f"started {exe.parent.name}\\{exe.name}")
+    return run
+
+
+def snapshot(folder):
+    """{name: (bytes, mtime_ns)} of a folder's files, or None without it."""
+    folder = Path(folder)
+    if not folder.is_dir():
+        return None
+    return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in folder.iterdir()}
+
+
+def check_untouched(c, before, work, what):
+    """The work folder's files are as they were; the stand-in utility may
+    have added its own log."""
+    after = snapshot(work) or {}
+    after.pop("winflash.log", None)
+    c.check(after == before, f"{what}: the work folder's files are untouched "
+            f"(before {sorted(before)}, after {sorted(after)})")
+
+
+def check_ended(c, run, what, timeout):
+    code = run.wait(timeout)
+    if code is None:
+        return c.check(False, f"{what}: still running after {timeout:.0f} s")
+    c.step(f"{what}: exit code {code} after {run.elapsed:.1f} s")
+    return c.equal(code, 0, f"{what}: exit code")
+
+
+def check_marker_once(c, run, what, not_before=None):
+    writes = run.marker_writes()
+    c.equal(len(writes), 1, f"{what}: marker writes")
+    if writes and not_before is not None:
+        c.check(writes[0] >= not_before - 0.05, f"{what}: the marker is written after the utility "
+                f"ended ({writes[0] - not_before:+.3f} s)")
+    value = c.m.reg_value(MARKER_KEY, MARKER_NAME)
+    c.equal(value and value["text"], MARKER_TEXT, f"{what}: marker value")
+
+
+def check_timeline(c, run, what):
+    """The status line follows its schedule, counted from status 138."""
+    times = dict((sid, t) for t, sid in reversed(run.statuses()))
+    start = times.get(138)
+    if not c.check(start is not None, f"{what}: status 138 is drawn"):
+        return
+    for sid, ideal in AFTER_138.items():
+        t = times.get(sid)
+        if c.check(t is not None, f"{what}: status {sid} is drawn"):
+            c.check(abs(t - start - ideal) <= TIMELINE_SLACK_S,
+                    f"{what}: status {sid} at +{t - start:.2f} s after 138, expected +{ideal} s")
+
+
+def utility_window(run, work):
+    """(start, end) of the stand-in's only run on the trace clock; end is
+    None when it logged none (crash)."""
+    starts = run.utility_starts()
+    logged = read_flash_log(work)
+    if not starts or not logged:
+        return None, None
+    first = logged[0]
+    if "end" not in first:
+        return starts[0][0], None
+    fmt = "%Y-%m-%dT%H:%M:%S.%f"
+    began = datetime.strptime(first["start"], fmt)
+    ended = datetime.strptime(first["end"].split()[0], fmt)
+    return starts[0][0], starts[0][0] + (ended - began).total_seconds()
+
+
+def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=None,
+              prepare=None):
+    """One package-newer run with the given work folder; the utility ends as
+    files say (utility_runs None: it may also be skipped). Checks the end of
+    the run, the marker, the update folder and the work folder's files."""
+    m = c.m
+    what = what or folder
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    exe = m.install(c.config.exe, folder, work_files=files)
+    if prepare:
+        prepare(exe)
+    work = exe.parent / WORK_FOLDER
+    before = snapshot(work)
+    run = traced(c, exe)
+    if not confirm(c, run):
+        return run
+    shown_137 = run.wait_status(137, RUN_UP_S)
+    c.check(shown_137 is not None, f"{what}: status 137 is drawn")
+    if during:
+        during(run, work)
+    check_ended(c, run, what, RUN_UP_S + max_utility_s + 30)
+    check_timeline(c, run, what)
+    logged = read_flash_log(work)
+    if utility_runs is None:
+        c.check(len(logged) in (0, 1), f"{what}: the utility runs once or not at all")
+    else:
+        c.equal(len(logged), utility_runs, f"{what}: runs of the utility")
+    start, end = utility_window(run, work)
+    if start is not None and shown_137 is not None:
+        c.check(abs(start - shown_137 - UTILITY_AFTER_137) <= TIMELINE_SLACK_S,
+                f"{what}: the utility starts {start - shown_137:.2f} s after 137")
+    finished = end if end is not None else start
+    if finished is None and shown_137 is not None:
+        finished = shown_137 + UTILITY_AFTER_137
+    if finished is not None and run.ended is not None:
+        c.check(run.ended - finished <= END_AFTER_UTILITY_S,
+                f"{what}: the run ends {run.ended - finished:.2f} s after the utility")
+    check_marker_once(c, run, what, not_before=end)
+    c.check(update_folder(m).is_dir(), f"{what}: the update folder is created")
+    check_untouched(c, before, work, what)
+    return run
+
+
+# -- the flash utility misbehaves -------------------------------------------------
+
+
+@case("flash_utility_missing")
+def flash_utility_missing(c):
+    """No winflash.exe in the work folder: the run ends as after a flash."""
+    files = flash_files(c.config.winflash, 1)
+    del files["winflash.exe"]
+    flash_run(c, "no-utility", files, utility_runs=0, max_utility_s=0)
+
+
+@case("flash_utility_crashes")
+def flash_utility_crashes(c):
+    files = flash_files(c.config.winflash, 1, "crash=1\r\n")
+    flash_run(c, "utility-crashes", files, utility_runs=1, max_utility_s=1)
+    logged = read_flash_log(c.m.drive_c / "e2e" / "utility-crashes" / WORK_FOLDER)
+    c.check(logged and "crash" in logged[0] and "end" not in logged[0],
+            f"the stand-in crashed: {logged}")
+
+
+@case("flash_utility_error_code")
+def flash_utility_error_code(c):
+    files = flash_files(c.config.winflash, 1, "exit_code=5\r\n")
+    flash_run(c, "utility-fails", files, utility_runs=1, max_utility_s=1)
+    logged = read_flash_log(c.m.drive_c / "e2e" / "utility-fails" / WORK_FOLDER)
+    c.check(logged and logged[0].get("end", "").endswith("exit_code=5"),
+            f"the stand-in ended with exit code 5: {logged}")
+
+
+THREE_MINUTES = 180
+
+
+@case("flash_utility_three_minutes")
+def flash_utility_three_minutes(c):
+    """The utility runs 3 minutes (the time string 137 announces): the
+    program waits the whole time, with its screen up, and writes the marker
+    only after the utility has ended."""
+    def meanwhile(run, work):
+        for wait in (60, 110):  # +~60 s and +~170 s into the utility's run
+            time.sleep(wait)
+            c.check(run.running(), f"after {wait} s more: still running")
+            c.equal(run.marker_writes(), [], "no marker while the utility runs")
+            c.equal(c.m.reg_value(MARKER_KEY, MARKER_NAME), None,
+                    "no marker value while the utility runs")
+            c.equal(len(c.m.visible_titled(DIALOG_TITLE)), 1, "the update screen is up")
+    files = flash_files(c.config.winflash, THREE_MINUTES)
+    flash_run(c, "utility-3min", files, utility_runs=1, max_utility_s=THREE_MINUTES,
+              during=meanwhile)
+
+
+# -- long paths ----------------------------------------------------------------------
+
+LONG_FOLDERS = (90, 100, 101, 200, 250)
+MAX_PATH = 260
+
+
+def folder_of_length(n):
+    """A folder under C:\\e2e whose Windows path has exactly n characters,
+    in parts of at most 60."""
+    base = "C:\\e2e\\"
+    rest = n - len(base)
+    parts = []
+    tag = f"len{n}-"
+    while rest > 0:
+        size = min(60, rest)
+        if rest - size == 1:  # a part of nothing but a backslash is no part
+            size -= 1
+        part = (tag + "d" * size)[:size]
+        tag = ""
+        parts.append(part)
+        rest -= size + 1 if rest > size else size
+    return "/".join(parts)
+
+
+@case("long_paths")
+def long_paths(c):
+    """The executable in folders of 90 to 250 characters: the run ends
+    normally; the work folder is removed or the step skipped, never a
+    folder of a cut path; the utility's command line is whole or the flash
+    skipped (skipping allowed only beyond 100 characters)."""
+    m = c.m
+    for n in LONG_FOLDERS:
+        rel = folder_of_length(n)
+        windows_folder = "C:\\e2e\\" + rel.replace("/", "\\")
+        assert len(windows_folder) == n, (n, len(windows_folder))
+        what = f"folder of {n} characters"
+
+        # Declined: RemoveWorkFolder on an empty work folder, and a decoy
+        # where a path cut at the buffer's end would point.
+        m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+        exe = m.install(c.config.exe, rel, work_files={})
+        work_path = windows_folder + "\\" + WORK_FOLDER
+        decoy = None
+        if len(work_path) > MAX_PATH - 1:
+            cut = work_path[:MAX_PATH - 1]
+            decoy = exe.parent / cut[len(windows_folder) + 1:]
+            decoy.mkdir()
+        run = traced(c, exe)
+        if c.check(m.wait_window(CONFIRM_TITLE, 30000), f"{what}: confirmation shown"):
+            m.press(CONFIRM_TITLE, "no")
+        check_ended(c, run, f"{what}, declined", 30)
+        removed = not (exe.parent / WORK_FOLDER).exists()
+        if len(work_path) <= MAX_PATH - 1:
+            c.check(removed, f"{what}: the empty work folder ({len(work_path)} characters) "
+                    "is removed")
+        else:
+            c.step(f"{what}: work folder of {len(work_path)} characters "
+                   f"{'removed' if removed else 'left (step skipped)'}")
+        if decoy:
+            c.check(decoy.is_dir(), f"{what}: the folder {decoy.name} of the cut path stays")
+
+        # Confirmed: the flash, beyond 100 characters possibly skipped.
+        flash_run(c, rel, flash_files(c.config.winflash, 0.5),
+                  utility_runs=1 if n <= 100 else None, max_utility_s=1, what=what,
+                  prepare=lambda exe, decoy=decoy: decoy and (exe.parent / decoy.name).mkdir())
+        if decoy:
+            c.check(decoy.is_dir(), f"{what}: after the flash, {decoy.name} stays")
+        logged = read_flash_log(exe.parent / WORK_FOLDER)
+        if logged:
+            expected = (f"{work_path}\\winflash.exe {work_path}\\{IMAGE_NAME} /NOWMSG")
+            c.equal(logged[0].get("command_line"), expected, f"{what}: the utility's command line")
+            c.equal(logged[0].get("working_directory"), work_path,
+                    f"{what}: the utility's folder")
+            c.step(f"{what}: flashed, command line of {len(expected)} characters")
+        else:
+            c.step(f"{what}: flash skipped (work folder {len(work_path)} characters)")
+        shutil.rmtree(m.drive_c / "e2e" / rel.split("/")[0], ignore_errors=True)
+
+
+# -- ten at once -----------------------------------------------------------------------
+
+INSTANCES = 10
+LOSER_MAX_S = 10.0
+
+
+@case("ten_instances")
+def ten_instances(c):
+    """Ten starts at once: one shows the confirmation, nine end with exit
+    code 0 without a window and without touching the work folder, the
+    marker, the update folder or the run entry."""
+    m = c.m
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    entry = r"C:\e2e\ten\BIOSUpdate.exe 1"
+    m.reg_add(RUN_KEY, "BIOSUpdate", entry)
+    try:
+        exe = m.install(c.config.exe, "ten", work_files={})
+        runs = [m.start(exe) for _ in range(INSTANCES)]
+        c.runs.extend(runs)
+        c.step(f"started {INSTANCES} instances")
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and sum(r.running() for r in runs) > 1:
+            for r in runs:
+                if r.ended is None and not r.running():
+                    r.ended = time.monotonic()
+            time.sleep(0.05)
+        ended = [r for r in runs if not r.running()]
+        for r in ended:
+            r.ended = r.ended or time.monotonic()
+            r.proc.wait()
+        c.equal(len(ended), INSTANCES - 1, "instances that ended")
+        c.equal([r.proc.returncode for r in ended], [0] * len(ended), "their exit codes")
+        slowest = max((r.elapsed for r in ended), default=0)
+        c.step(f"{len(ended)} ended, the slowest after {slowest:.2f} s")
+        c.check(slowest <= LOSER_MAX_S, f"the others end at once (slowest {slowest:.2f} s)")
+        winner = [r for r in runs if r.running()]
+        if not c.equal(len(winner), 1, "instances still running"):
+            return
+        c.check(m.wait_window(CONFIRM_TITLE, 30000), "the remaining one asks")
+        c.equal(len(m.visible_titled(CONFIRM_TITLE)), 1, "confirmation boxes")
+        c.equal(m.visible_titled(POWER_TITLE), [], "no other box")
+        c.check((exe.parent / WORK_FOLDER).is_dir(), "the empty work folder is still there")
+        c.equal(m.reg_value(MARKER_KEY, MARKER_NAME), None, "no marker")
+        c.check(not update_folder(m).exists(), "no update folder")
+        c.equal(m.reg_query(RUN_KEY, "BIOSUpdate"), ("REG_SZ", entry), "the run entry stays")
+        m.press(CONFIRM_TITLE, "no")
+        c.expect_exit(winner[0], "the one that asked, declined")
+        c.check(not (exe.parent / WORK_FOLDER).exists(), "it removed the empty work folder")
+    finally:
+        m.reg_delete(RUN_KEY, "BIOSUpdate")
+
+
+# -- close requests and keys -------------------------------------------------------------
+
+CLOSE_REQUESTS = 100
+KEYS = ("esc", "enter", "altf4")
+# (stage, status that begins it or None right after the answer, WM_CLOSE quota)
+STAGES = [("placing (the 2 s pause)", None, 5), ("initialising", 138, 10),
+          ("loading", 131, 8), ("verifying", 132, 8), ("checking", 135, 15),
+          ("updating", 137, CLOSE_REQUESTS)]
+
+
+@case("close_and_keys_every_stage")
+def close_and_keys_every_stage(c):
+    """Esc, Enter and Alt+F4, posted and injected as input, and WM_CLOSE,
+    100 times over the run, in every stage after the confirmation: the
+    screen stays and the run ends normally."""
+    m = c.m
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    files = flash_files(c.config.winflash, 20)
+    exe = m.install(c.config.exe, "battered", work_files=files)
+    work = exe.parent / WORK_FOLDER
+    before = snapshot(work)
+    run = traced(c, exe)
+    if not confirm(c, run):
+        return
+    sent = 0
+    answers = set()
+    for index, (stage, status, quota) in enumerate(STAGES):
+        if status is not None and not c.check(run.wait_status(status, RUN_UP_S) is not None,
+                                              f"{stage}: status {status} is drawn"):
+            return
+        # The keys go in parallel, so that they all land within the stage.
+        with ThreadPoolExecutor(len(KEYS) * 2) as pool:
+            pressed = [pool.submit(m.key, DIALOG_TITLE, key) for key in KEYS]
+            pressed += [pool.submit(m.ui, "--input", "key", DIALOG_TITLE, key) for key in KEYS]
+            nxt = STAGES[index + 1][1] if index + 1 < len(STAGES) else None
+            stage_sent = 0
+            while sent < CLOSE_REQUESTS and stage_sent < quota:
+                if nxt is not None and any(s == nxt for _, s in run.statuses()):
+                    break
+                answers.add(m.send(DIALOG_TITLE, "close"))
+                sent += 1
+                stage_sent += 1
+            for done in pressed:
+                done.result()
+        shown = run.statuses()
+        c.step(f"{stage}: Esc, Enter, Alt+F4 (posted and as input) and {stage_sent} WM_CLOSE; "
+               f"status now {shown[-1][1] if shown else None}")
+        c.check(run.running(), f"{stage}: the program still runs")
+        c.equal(len(m.visible_titled(DIALOG_TITLE)), 1, f"{stage}: the update screen is up")
+    c.equal(sent, CLOSE_REQUESTS, "WM_CLOSE sent")
+    c.equal(answers, {0}, "answers to WM_CLOSE")
+    check_ended(c, run, "battered run", 60)
+    check_timeline(c, run, "battered run")
+    logged = read_flash_log(work)
+    c.equal(len(logged), 1, "runs of the utility")
+    check_marker_once(c, run, "battered run", not_before=utility_window(run, work)[1])
+    c.check(update_folder(m).is_dir(), "the update folder is created")
+    check_untouched(c, before, work, "battered run")
+
+
+# -- DLL planting ------------------------------------------------------------------------
+
+# Loaded after the program's start, when the WMI query creates its locator:
+# the locator's server and the DLLs it imports (Wine), and the helpers the
+# WMI client loads on Windows.
+PLANTED_LATE = ("wbemprox.dll", "dxgi.dll", "wined3d.dll", "opengl32.dll", "dnsapi.dll",
+                "iphlpapi.dll", "nsi.dll", "setupapi.dll", "ws2_32.dll", "winspool.drv",
+                "compstui.dll", "fastprox.dll", "wbemcomn.dll", "wbemsvc.dll")
+# Loaded while the process starts, before the program's first instruction
+# (imports, and what user32 loads when it starts).
+PLANTED_EARLY = ("comctl32.dll", "uxtheme.dll", "imm32.dll", "version.dll")
+NOT_BUILT_IN = "bu_planted.dll"
+
+
+def planted_binaries(c):
+    folder = Path(c.config.exe).parent / "tests" / "e2e" / "planted"
+    dll, probe = folder / "planted.dll", folder / "plantprobe.exe"
+    if c.check(dll.exists() and probe.exists(), f"planted.dll and plantprobe.exe in {folder}"):
+        return dll, probe
+    return None, None
+
+
+def traces_left(folder):
+    return sorted(p.name for p in Path(folder).rglob("*.loaded"))
+
+
+@case("dll_planting")
+def dll_planting(c):
+    """DLLs of the names the program loads, planted beside it, are never
+    loaded, and the program's late loads search only the system folders.
+    plantprobe shows what Wine does: it takes its built-in DLL whatever lies
+    beside a program, and loads a DLL it does not have from the program's
+    folder unless the search is restricted."""
+    m = c.m
+    dll, probe = planted_binaries(c)
+    if not dll:
+        return
+
+    # What the loader does with a DLL beside a program.
+    lab = m.drive_c / "e2e" / "plant-probe"
+    shutil.rmtree(lab, ignore_errors=True)
+    lab.mkdir(parents=True)
+    shutil.copy(probe, lab)
+    for name in (NOT_BUILT_IN, "wbemprox.dll", "uxtheme.dll"):
+        shutil.copy(dll, lab / name)
+    _, out = m.wine([lab / "plantprobe.exe", NOT_BUILT_IN], cwd=lab)
+    c.check(traces_left(lab) == [f"{NOT_BUILT_IN}.loaded"],
+            f"unrestricted, Wine loads {NOT_BUILT_IN} from the program's folder "
+            f"({out.strip()}, traces {traces_left(lab)})")
+    for trace in lab.glob("*.loaded"):
+        trace.unlink()
+    _, out = m.wine([lab / "plantprobe.exe", NOT_BUILT_IN, "restricted"], cwd=lab)
+    c.check(out.startswith("not loaded") and traces_left(lab) == [],
+            f"restricted to the system folder, it does not ({out.strip()})")
+    for name in ("wbemprox.dll", "uxtheme.dll"):
+        _, out = m.wine([lab / "plantprobe.exe", name], cwd=lab)
+        c.step(f"unrestricted {name}: {out.strip()}; planted copy ran: "
+               f"{bool(traces_left(lab))} (Wine prefers its built-in)")
+
+    # The program with copies planted under the names it loads.
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    exe = m.install(c.config.exe, "planting", work_files=flash_files(c.config.winflash, 1))
+    for name in PLANTED_LATE + PLANTED_EARLY:
+        shutil.copy(dll, exe.parent / name)
+    run = traced(c, exe, channels=CHANNELS + ",+module")
+    if not confirm(c, run):
+        return
+    check_ended(c, run, "planted run", RUN_UP_S + 30)
+    c.equal(traces_left(exe.parent), [], "traces of planted DLLs")
+    c.equal(len(read_flash_log(exe.parent / WORK_FOLDER)), 1, "runs of the utility")
+    check_marker_once(c, run, "planted run")
+
+    # The loader's own account: where it looked for each DLL. The imports'
+    # start-up (DllMain with a non-null reserved argument) ends before the
+    # program's first instruction; every search after it must leave out the
+    # program's folder.
+    run.update()
+    folder = m.windows_path(exe.parent).lower()
+    pid = run.wine_pid
+    started = max((i for i, p, _, implicit in run.trace.attached if p == pid and implicit),
+                  default=None)
+    if not c.check(started is not None, "the loader's trace shows the imports' start-up"):
+        return
+    searches = [(i, name, where) for i, p, name, where in run.trace.searches
+                if p == pid and where]
+    late = [(name, where) for i, name, where in searches if i > started]
+    exposed = sorted({name for name, where in late if folder in where.lower().split(";")})
+    c.check(late and not exposed, f"after start-up, loads search only system folders "
+            f"({len(late)} searches; with the program's folder: {exposed})")
+    for name, where in late[:3]:
+        c.step(f"after start-up: {name} searched in {where}")
+    early = sorted({name for i, name, where in searches
+                    if i < started and folder in where.lower().split(";")})
+    found = sorted({path.rsplit("\\", 1)[-1] for _, p, path, how in run.trace.loads
+                    if p == pid and how == "builtin" and path.lower().startswith(folder + "\\")})
+    c.step(f"searched with the program's folder first during start-up: {early}; Wine found "
+           f"the planted {found} there and loaded its built-ins in their place")
