@@ -262,14 +262,17 @@ def long_paths(c):
             c.check(decoy.is_dir(), f"{what}: the folder {decoy.name} of the cut path stays")
 
         # Confirmed: the flash, beyond 100 characters possibly skipped.
+        def plant_decoy(installed, decoy=decoy):
+            if decoy:
+                (installed.parent / decoy.name).mkdir()
         flash_run(c, rel, flash_files(c.config.winflash, 0.5),
                   utility_runs=1 if n <= 100 else None, max_utility_s=1, what=what,
-                  prepare=lambda exe, decoy=decoy: decoy and (exe.parent / decoy.name).mkdir())
+                  prepare=plant_decoy)
         if decoy:
             c.check(decoy.is_dir(), f"{what}: after the flash, {decoy.name} stays")
         logged = read_flash_log(exe.parent / WORK_FOLDER)
         if logged:
-            expected = (f"{work_path}\\winflash.exe {work_path}\\{IMAGE_NAME} /NOWMSG")
+            expected = f"{work_path}\\winflash.exe {work_path}\\{IMAGE_NAME} /NOWMSG"
             c.equal(logged[0].get("command_line"), expected, f"{what}: the utility's command line")
             c.equal(logged[0].get("working_directory"), work_path,
                     f"{what}: the utility's folder")

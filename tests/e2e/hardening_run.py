@@ -28,7 +28,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import texts  # noqa: E402
 from machine import WORK_FOLDER, Machine  # noqa: E402
-from session import Session, SetupError, log  # noqa: E402
+from session import Session, SetupError  # noqa: E402
 
 CONFIRM_TITLE = "Corvane - Urgent Update"
 POWER_TITLE = "BIOS Update"
