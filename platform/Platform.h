@@ -146,6 +146,7 @@ public:
     virtual DcHandle GetDC(WindowHandle window) = 0;
     virtual void ReleaseDC(WindowHandle window, DcHandle dc) = 0;
     virtual GdiObject LoadBitmapA(unsigned id) = 0;
+    virtual GdiObject CreateCompatibleBitmap(DcHandle dc, int width, int height) = 0;
     virtual DcHandle CreateCompatibleDC(DcHandle dc) = 0;
     virtual GdiObject SelectObject(DcHandle dc, GdiObject object) = 0;
     virtual bool DeleteDC(DcHandle dc) = 0;

@@ -85,8 +85,15 @@ private:
     void KeepMachineAwake();
     void ReleaseMachine();
     void PaintIcon();
+    void LoadPictures(platform::DcHandle screen, unsigned backgroundId);
 
     std::unique_ptr<platform::Lock> m_statusLock;
     platform::ScopedGdiObject m_blackBrush;
     bool m_bHoldingMachine = false;
+    // Loaded once and kept between paints: the background as stored, the
+    // marker piece, and the canvas each paint composes on.
+    platform::ScopedGdiObject m_background;
+    unsigned m_nBackgroundId = 0;
+    platform::ScopedGdiObject m_piece;
+    platform::ScopedGdiObject m_canvas;
 };

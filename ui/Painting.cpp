@@ -19,16 +19,18 @@ void CBiosUpdateDlg::OnPaint() {
     platform::ScopedGetDC screen(window);
     if (!screen.Get()) return;
     const ui::ScreenLayout layout = ui::LayoutFor(Os().GetSystemDefaultLCID());
+    LoadPictures(screen.Get(), layout.backgroundBitmap);
 
-    platform::ScopedGdiObject background(Os().LoadBitmapA(layout.backgroundBitmap));
-    platform::ScopedGdiObject piece(Os().LoadBitmapA(IDB_MARKER));
+    platform::ScopedMemoryDC backgroundDc(screen.Get());
     platform::ScopedMemoryDC picture(screen.Get());
     platform::ScopedMemoryDC pieceDc(screen.Get());
-    platform::ScopedSelectObject pictureSelection(picture.Get(), background.Get());
-    platform::ScopedSelectObject pieceSelection(pieceDc.Get(), piece.Get());
+    platform::ScopedSelectObject backgroundSelection(backgroundDc.Get(), m_background.Get());
+    platform::ScopedSelectObject pictureSelection(picture.Get(), m_canvas.Get());
+    platform::ScopedSelectObject pieceSelection(pieceDc.Get(), m_piece.Get());
 
-    const ui::Point origin = ui::PictureOrigin(Os().GetSystemMetrics(win::SM_CXSCREEN),
-                                               Os().GetSystemMetrics(win::SM_CYSCREEN));
+    // Every paint starts from a fresh copy of the background as stored.
+    Os().BitBlt(picture.Get(), 0, 0, ui::kPictureWidth, ui::kPictureHeight, backgroundDc.Get(), 0,
+                0, win::SRCCOPY);
 
     const ui::MarkerBlit marker = ui::MarkerFor(m_nAnimStep);
     if (marker.width > 0) {
@@ -44,8 +46,23 @@ void CBiosUpdateDlg::OnPaint() {
         Os().DrawTextA(picture.Get(), status, rect, win::DT_CENTER);
     }
 
+    const ui::Point origin = ui::PictureOrigin(Os().GetSystemMetrics(win::SM_CXSCREEN),
+                                               Os().GetSystemMetrics(win::SM_CYSCREEN));
     Os().BitBlt(screen.Get(), origin.x, origin.y, ui::kPictureWidth, ui::kPictureHeight,
                 picture.Get(), 0, 0, win::SRCCOPY);
+}
+
+// Loading the pictures anew ten times a second costs more than the rest of a
+// paint together; they are loaded once, and again when the locale changes.
+void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned backgroundId) {
+    if (!m_background.Get() || m_nBackgroundId != backgroundId) {
+        m_background.Reset(Os().LoadBitmapA(backgroundId));
+        m_nBackgroundId = backgroundId;
+    }
+    if (!m_piece.Get()) m_piece.Reset(Os().LoadBitmapA(IDB_MARKER));
+    if (!m_canvas.Get()) {
+        m_canvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
+    }
 }
 
 void CBiosUpdateDlg::PaintIcon() {

@@ -36,6 +36,10 @@ GdiObject Win32Platform::LoadBitmapA(unsigned id) {
     return FromGdi(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)));
 }
 
+GdiObject Win32Platform::CreateCompatibleBitmap(DcHandle dc, int width, int height) {
+    return FromGdi(::CreateCompatibleBitmap(ToHdc(dc), width, height));
+}
+
 DcHandle Win32Platform::CreateCompatibleDC(DcHandle dc) {
     return FromHdc(::CreateCompatibleDC(ToHdc(dc)));
 }

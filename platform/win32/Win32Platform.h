@@ -99,6 +99,7 @@ public:
     DcHandle GetDC(WindowHandle window) override;
     void ReleaseDC(WindowHandle window, DcHandle dc) override;
     GdiObject LoadBitmapA(unsigned id) override;
+    GdiObject CreateCompatibleBitmap(DcHandle dc, int width, int height) override;
     DcHandle CreateCompatibleDC(DcHandle dc) override;
     GdiObject SelectObject(DcHandle dc, GdiObject object) override;
     bool DeleteDC(DcHandle dc) override;

@@ -1,7 +1,6 @@
 // Process start-up, power, locale and COM set-up.
 #include <objbase.h>
 // objbase.h first: commctrl.h needs its declarations.
-#include <commctrl.h>
 
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Platform.h"
@@ -38,7 +37,22 @@ std::optional<std::string> Win32Platform::GetModuleFileNameA() {
     }
 }
 
-void Win32Platform::InitCommonControls() { ::InitCommonControls(); }
+// Loaded from the system folder by its full path at run time rather than
+// imported: an import is resolved before the program can restrict where DLLs
+// come from. The library stays loaded for the life of the process, as an
+// import would.
+void Win32Platform::InitCommonControls() {
+    char folder[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    const std::string path = std::string(folder, length) + "\\comctl32.dll";
+    HMODULE library = ::LoadLibraryA(path.c_str());
+    if (!library) return;
+    using Function = void(WINAPI*)();
+    auto init = reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(library, "InitCommonControls")));
+    if (init) init();
+}
 
 MutexResult Win32Platform::CreateInstanceMutex(const std::string& name) {
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());

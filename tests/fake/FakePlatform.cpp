@@ -644,6 +644,15 @@ platform::GdiObject FakePlatform::LoadBitmapA(unsigned id) {
     return reinterpret_cast<platform::GdiObject>(bitmap);
 }
 
+platform::GdiObject FakePlatform::CreateCompatibleBitmap(platform::DcHandle, int width,
+                                                         int height) {
+    Record("CreateCompatibleBitmap " + std::to_string(width) + "x" + std::to_string(height));
+    Bitmap* bitmap = new Bitmap{SoftwareImage(width, height)};
+    bitmaps_.insert(bitmap);
+    ++gdiCreated_;
+    return reinterpret_cast<platform::GdiObject>(bitmap);
+}
+
 platform::DcHandle FakePlatform::CreateCompatibleDC(platform::DcHandle) {
     Record("CreateCompatibleDC");
     Dc* dc = new Dc{};

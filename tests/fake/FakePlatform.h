@@ -248,6 +248,8 @@ public:
     platform::DcHandle GetDC(platform::WindowHandle window) override;
     void ReleaseDC(platform::WindowHandle window, platform::DcHandle dc) override;
     platform::GdiObject LoadBitmapA(unsigned id) override;
+    platform::GdiObject CreateCompatibleBitmap(platform::DcHandle dc, int width,
+                                               int height) override;
     platform::DcHandle CreateCompatibleDC(platform::DcHandle dc) override;
     platform::GdiObject SelectObject(platform::DcHandle dc, platform::GdiObject object) override;
     bool DeleteDC(platform::DcHandle dc) override;

@@ -156,39 +156,61 @@ TEST_F(PaintingFixture, ThePictureIsPlacedByTheScreenSize) {
         os.screenHeight = screen.h;
         os.calls.clear();
         Paint(dialog);
-        EXPECT_EQ(os.CountCalls(screen.blit), 1) << screen.blit;
+        // The picture reaches the screen in one copy, the paint's last.
+        auto blits = os.CallsStartingWith("BitBlt");
+        ASSERT_FALSE(blits.empty());
+        EXPECT_EQ(blits.back().what.rfind(screen.blit, 0), 0u) << blits.back().what;
     }
     // 600 wide: 20 columns lost at each side.
     EXPECT_EQ(os.screen.At(0, 200), background.At(20, 200));
 }
 
-TEST_F(PaintingFixture, EveryDrawingObjectIsReleasedOnEveryPath) {
+TEST_F(PaintingFixture, PaintsReleaseWhatTheyMakeAndKeepOnlyThePictures) {
+    const int before = os.LiveGdiObjects();
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        const int brush = os.LiveGdiObjects() - before;  // the dialog's own black brush
+        auto expectNoPaintLeftovers = [&] {
+            EXPECT_EQ(os.LiveDcs(), 0);
+            EXPECT_EQ(os.WindowDcsHeld(), 0);
+            EXPECT_EQ(os.PaintsOpen(), 0);
+        };
+        dialog.m_strStatus = "x";
+        for (int step = 0; step < 64; ++step) {
+            dialog.m_nAnimStep = step % 32;
+            Paint(dialog);
+            expectNoPaintLeftovers();
+        }
+        // Background, piece and canvas, made once for all the paints.
+        EXPECT_EQ(os.GdiObjectsCreated(), brush + 3);
+        EXPECT_EQ(os.LiveGdiObjects(), before + brush + 3);
+
+        os.systemLocale = 1042;  // another background: the old one goes
+        Paint(dialog);
+        EXPECT_EQ(os.LiveGdiObjects(), before + brush + 3);
+
+        os.windowDcFails = true;  // no device context: the paint is abandoned
+        Paint(dialog);
+        expectNoPaintLeftovers();
+        os.windowDcFails = false;
+
+        os.iconic = true;
+        Paint(dialog);
+        expectNoPaintLeftovers();
+    }
+    EXPECT_EQ(os.LiveGdiObjects(), before);
+}
+
+TEST_F(PaintingFixture, APictureThatCannotBeLoadedIsTriedAgainAtTheNextPaint) {
+    os.bitmapFiles.erase(IDB_MARKER);
     CBiosUpdateDlg dialog(nullptr);
-    const int brush = os.LiveGdiObjects();  // the dialog's own black brush
-    auto expectClean = [&] {
-        EXPECT_EQ(os.LiveGdiObjects(), brush);
-        EXPECT_EQ(os.LiveDcs(), 0);
-        EXPECT_EQ(os.WindowDcsHeld(), 0);
-        EXPECT_EQ(os.PaintsOpen(), 0);
-    };
     dialog.m_nAnimStep = 10;
-    dialog.m_strStatus = "x";
     Paint(dialog);
-    expectClean();
-    EXPECT_EQ(os.GdiObjectsCreated(), brush + 2);
-
-    os.bitmapFiles.erase(IDB_MARKER);  // a bitmap that cannot be loaded
+    EXPECT_EQ(os.LiveDcs(), 0);
+    os.bitmapFiles[IDB_MARKER] = ResPath(IDB_MARKER);
     Paint(dialog);
-    expectClean();
-
-    os.windowDcFails = true;  // no device context: the paint is abandoned
-    Paint(dialog);
-    expectClean();
-    os.windowDcFails = false;
-
-    os.iconic = true;
-    Paint(dialog);
-    expectClean();
+    EXPECT_EQ(os.CountCalls("LoadBitmap 132"), 2);
+    EXPECT_EQ(os.screen.At(192 + 295, 144 + 358), piece.At(0, 4));  // step 10 starts at x 295
 }
 
 TEST_F(PaintingFixture, AMinimisedWindowShowsOnlyTheCentredIcon) {
