@@ -158,7 +158,6 @@ public:
         return object_;
     }
     ComObject* Get() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
     void Reset() {
         if (object_) Os().Release(object_);
         object_ = nullptr;

@@ -12,9 +12,7 @@ constexpr unsigned WM_QUERYDRAGICON = 0x0037;
 constexpr unsigned WM_SETICON = 0x0080;
 constexpr unsigned WM_ICONERASEBKGND = 0x0027;
 constexpr unsigned WM_KEYDOWN = 0x0100;
-constexpr unsigned WM_SYSKEYDOWN = 0x0104;
 constexpr unsigned WM_CHAR = 0x0102;
-constexpr unsigned WM_INITDIALOG = 0x0110;
 constexpr unsigned WM_COMMAND = 0x0111;
 constexpr unsigned WM_TIMER = 0x0113;
 constexpr unsigned WM_CTLCOLORMSGBOX = 0x0132;
@@ -26,7 +24,6 @@ constexpr unsigned WM_CTLCOLORSCROLLBAR = 0x0137;
 constexpr unsigned WM_CTLCOLORSTATIC = 0x0138;
 constexpr unsigned WM_LBUTTONDOWN = 0x0201;
 constexpr unsigned WM_POWERBROADCAST = 0x0218;
-constexpr unsigned WM_DESTROY = 0x0002;
 constexpr unsigned WM_APP = 0x8000;
 
 // WM_POWERBROADCAST

@@ -314,7 +314,6 @@ private:
     std::deque<PostedMessage> queue_;
     std::map<unsigned, std::int64_t> timerDue_;
     bool quit_ = false;
-    bool mutexCreated_ = false;
 };
 
 }  // namespace fake
