@@ -86,6 +86,8 @@ private:
     void ReleaseMachine();
     void PaintIcon();
     void LoadPictures(platform::DcHandle screen, unsigned backgroundId);
+    static void Restore(platform::DcHandle canvas, platform::DcHandle background,
+                        const platform::Rect& area);
 
     std::unique_ptr<platform::Lock> m_statusLock;
     platform::ScopedGdiObject m_blackBrush;
@@ -96,4 +98,5 @@ private:
     unsigned m_nBackgroundId = 0;
     platform::ScopedGdiObject m_piece;
     platform::ScopedGdiObject m_canvas;
+    unsigned m_nCanvasBackgroundId = 0;  // the background the canvas was copied from
 };

@@ -28,9 +28,17 @@ void CBiosUpdateDlg::OnPaint() {
     platform::ScopedSelectObject pictureSelection(picture.Get(), m_canvas.Get());
     platform::ScopedSelectObject pieceSelection(pieceDc.Get(), m_piece.Get());
 
-    // Every paint starts from a fresh copy of the background as stored.
-    Os().BitBlt(picture.Get(), 0, 0, ui::kPictureWidth, ui::kPictureHeight, backgroundDc.Get(), 0,
-                0, win::SRCCOPY);
+    // Every paint starts from a fresh copy of the background as stored. Paints
+    // draw only on the marker's rows and the status rectangle, so once the
+    // canvas holds this background, putting those two back is such a copy.
+    if (m_nCanvasBackgroundId == layout.backgroundBitmap) {
+        Restore(picture.Get(), backgroundDc.Get(), ui::kMarkerRows);
+        Restore(picture.Get(), backgroundDc.Get(), layout.statusRect);
+    } else {
+        Restore(picture.Get(), backgroundDc.Get(),
+                platform::Rect{0, 0, ui::kPictureWidth, ui::kPictureHeight});
+        if (m_background.Get() && m_canvas.Get()) m_nCanvasBackgroundId = layout.backgroundBitmap;
+    }
 
     const ui::MarkerBlit marker = ui::MarkerFor(m_nAnimStep);
     if (marker.width > 0) {
@@ -62,7 +70,14 @@ void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned background
     if (!m_piece.Get()) m_piece.Reset(Os().LoadBitmapA(IDB_MARKER));
     if (!m_canvas.Get()) {
         m_canvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
+        m_nCanvasBackgroundId = 0;
     }
+}
+
+void CBiosUpdateDlg::Restore(platform::DcHandle canvas, platform::DcHandle background,
+                             const platform::Rect& area) {
+    Os().BitBlt(canvas, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                background, area.left, area.top, win::SRCCOPY);
 }
 
 void CBiosUpdateDlg::PaintIcon() {

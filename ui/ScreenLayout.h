@@ -12,6 +12,9 @@ constexpr int kMarkerTop = 354;
 constexpr int kMarkerHeight = 9;
 constexpr int kAnimationSteps = 32;
 
+// The track's interior rows the marker is drawn on: x 257..378, y 354..362.
+constexpr platform::Rect kMarkerRows{257, kMarkerTop, 379, kMarkerTop + kMarkerHeight};
+
 struct Point {
     int x = 0;
     int y = 0;

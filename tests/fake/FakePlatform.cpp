@@ -762,6 +762,12 @@ int FakePlatform::DrawTextA(platform::DcHandle handle, const std::string& text,
     Dc* dc = AsDc(handle);
     if (!dc) return 0;
     drawnTexts.push_back(DrawTextCall{text, rect, format, dc->textColor, dc->bkMode});
+    SoftwareImage* surface = dc->window ? &screen : (dc->selected ? &dc->selected->image : nullptr);
+    if (surface) {
+        const unsigned long c = dc->textColor;  // 0x00BBGGRR
+        DrawTextPattern(*surface, text, rect.left, rect.top, rect.right, rect.bottom,
+                        RgbPixel(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+    }
     return 16;
 }
 

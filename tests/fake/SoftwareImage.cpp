@@ -8,6 +8,24 @@ namespace fake {
 SoftwareImage::SoftwareImage(int w, int h, std::uint32_t fill)
     : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, fill) {}
 
+void DrawTextPattern(SoftwareImage& image, const std::string& text, int left, int top, int right,
+                     int bottom, std::uint32_t rgb) {
+    const int start = left + (right - left - 4 * static_cast<int>(text.size())) / 2;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned byte = static_cast<unsigned char>(text[i]);
+        for (int bit = 0; bit < 8; ++bit) {
+            if (!((byte >> bit) & 1)) continue;
+            const int y = top + bit;
+            for (int x = start + 4 * static_cast<int>(i); x < start + 4 * static_cast<int>(i) + 3;
+                 ++x) {
+                if (x >= left && x < right && y < bottom && image.Contains(x, y)) {
+                    image.Set(x, y, rgb);
+                }
+            }
+        }
+    }
+}
+
 namespace {
 
 std::uint32_t U32(const std::vector<unsigned char>& b, std::size_t at) {

@@ -21,6 +21,12 @@ struct SoftwareImage {
     }
 };
 
+// What the double draws for a text: for each byte a 3-pixel-wide column
+// with its bits in rows top..top+7, 4 pixels a byte, the whole centred in
+// left..right and clipped to the box and the image.
+void DrawTextPattern(SoftwareImage& image, const std::string& text, int left, int top, int right,
+                     int bottom, std::uint32_t rgb);
+
 // Reads an uncompressed 4-bit or 24-bit bottom-up BMP; an empty image on failure.
 SoftwareImage LoadBmp(const std::string& path);
 

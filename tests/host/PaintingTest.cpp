@@ -57,8 +57,10 @@ protected:
             os.bitmapFiles[id] = ResPath(id);
         }
         background = fake::LoadBmp(ResPath(IDB_BACKGROUND));
+        koreanBackground = fake::LoadBmp(ResPath(IDB_BACKGROUND_KOREAN));
         piece = fake::LoadBmp(ResPath(IDB_MARKER));
         ASSERT_EQ(background.width, 640);
+        ASSERT_EQ(koreanBackground.width, 640);
         ASSERT_EQ(piece.width, 22);
     }
 
@@ -68,34 +70,52 @@ protected:
     }
 
     SoftwareImage background;
+    SoftwareImage koreanBackground;
     SoftwareImage piece;
 };
 
-TEST_F(PaintingFixture, EveryStepDrawsOnlyItsMarkerColumnsInsideTheTrack) {
+// The whole picture of every paint: the stored background, this paint's
+// marker and this paint's text, and nothing left from earlier paints, for
+// every step, both locales and a change of the status line at every step.
+TEST_F(PaintingFixture, EveryPaintShowsTheBackgroundWithOnlyItsOwnMarkerAndText) {
+    const std::string statuses[] = {"Loading BIOS update files. ", "", "Verifying",
+                                    std::string(200, 'W'), "Line one\nline two"};
     CBiosUpdateDlg dialog(nullptr);
-    dialog.m_strStatus = "";
     const int x0 = 192, y0 = 144;
-    for (int step = 0; step < ui::kAnimationSteps; ++step) {
-        SCOPED_TRACE(step);
-        dialog.m_nAnimStep = step;
-        Paint(dialog);
-        const ui::MarkerBlit blit = ui::MarkerFor(step);
-        int differing = 0;
-        for (int y = 340; y < 380; ++y) {
-            for (int x = 240; x < 400; ++x) {
-                std::uint32_t expected = background.At(x, y);
-                const bool inMarker = blit.width > 0 && y >= 354 && y <= 362 && x >= blit.x &&
-                                      x < blit.x + blit.width;
-                if (inMarker) expected = piece.At(blit.sourceX + x - blit.x, y - 354);
-                if (os.screen.At(x0 + x, y0 + y) != expected) ++differing;
+    int paint = 0;
+    for (unsigned long locale : {1033ul, 1042ul, 1033ul}) {
+        os.systemLocale = locale;
+        const ui::ScreenLayout layout = ui::LayoutFor(locale);
+        const SoftwareImage& stored = locale == 1042 ? koreanBackground : background;
+        for (int step = 0; step < ui::kAnimationSteps; ++step, ++paint) {
+            SCOPED_TRACE(testing::Message() << "locale " << locale << " step " << step);
+            dialog.m_nAnimStep = step;
+            dialog.m_strStatus = statuses[paint % 5];
+            Paint(dialog);
+
+            SoftwareImage expected = stored;
+            const ui::MarkerBlit blit = ui::MarkerFor(step);
+            for (int x = blit.x; x < blit.x + blit.width; ++x) {
+                for (int y = 354; y <= 362; ++y) {
+                    expected.Set(x, y, piece.At(blit.sourceX + x - blit.x, y - 354));
+                }
             }
+            const platform::Rect& r = layout.statusRect;
+            fake::DrawTextPattern(expected, dialog.m_strStatus, r.left, r.top, r.right, r.bottom,
+                                  0xFFFFFF);
+            int differing = 0;
+            for (int y = 0; y < ui::kPictureHeight; ++y) {
+                for (int x = 0; x < ui::kPictureWidth; ++x) {
+                    if (os.screen.At(x0 + x, y0 + y) != expected.At(x, y)) ++differing;
+                }
+            }
+            ASSERT_EQ(differing, 0);
         }
-        EXPECT_EQ(differing, 0);
     }
-    // The screen outside the track shows the stored picture and black around it.
-    EXPECT_EQ(os.screen.At(x0 + 100, y0 + 100), background.At(100, 100));
+    // Black around the picture.
     EXPECT_EQ(os.screen.At(10, 10), 0u);
     EXPECT_EQ(os.screen.At(x0 - 1, y0 + 200), 0u);
+    EXPECT_EQ(os.screen.At(x0 + 640, y0 + 479), 0u);
 }
 
 TEST_F(PaintingFixture, EachPaintStartsFromTheStoredBackground) {
