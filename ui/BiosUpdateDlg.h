@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
 #include "platform/framework/CDialog.h"
+#include "ui/MemoryDc.h"
 #include "update/WorkerHost.h"
 
 class CHWDriverDownloadThread;
@@ -99,4 +100,8 @@ private:
     platform::ScopedGdiObject m_piece;
     platform::ScopedGdiObject m_canvas;
     unsigned m_nCanvasBackgroundId = 0;  // the background the canvas was copied from
+    // Memory contexts holding the three, made at the first paint.
+    CMemoryDc m_hBackgroundDc;
+    CMemoryDc m_hPieceDc;
+    CMemoryDc m_hCanvasDc;
 };

@@ -21,49 +21,46 @@ void CBiosUpdateDlg::OnPaint() {
     const ui::ScreenLayout layout = ui::LayoutFor(Os().GetSystemDefaultLCID());
     LoadPictures(screen.Get(), layout.backgroundBitmap);
 
-    platform::ScopedMemoryDC backgroundDc(screen.Get());
-    platform::ScopedMemoryDC picture(screen.Get());
-    platform::ScopedMemoryDC pieceDc(screen.Get());
-    platform::ScopedSelectObject backgroundSelection(backgroundDc.Get(), m_background.Get());
-    platform::ScopedSelectObject pictureSelection(picture.Get(), m_canvas.Get());
-    platform::ScopedSelectObject pieceSelection(pieceDc.Get(), m_piece.Get());
+    const platform::DcHandle picture = m_hCanvasDc.Get();
+    const platform::DcHandle background = m_hBackgroundDc.Get();
 
     // Every paint starts from a fresh copy of the background as stored. Paints
     // draw only on the marker's rows and the status rectangle, so once the
     // canvas holds this background, putting those two back is such a copy.
     if (m_nCanvasBackgroundId == layout.backgroundBitmap) {
-        Restore(picture.Get(), backgroundDc.Get(), ui::kMarkerRows);
-        Restore(picture.Get(), backgroundDc.Get(), layout.statusRect);
+        Restore(picture, background, ui::kMarkerRows);
+        Restore(picture, background, layout.statusRect);
     } else {
-        Restore(picture.Get(), backgroundDc.Get(),
-                platform::Rect{0, 0, ui::kPictureWidth, ui::kPictureHeight});
+        Restore(picture, background, platform::Rect{0, 0, ui::kPictureWidth, ui::kPictureHeight});
         if (m_background.Get() && m_canvas.Get()) m_nCanvasBackgroundId = layout.backgroundBitmap;
     }
 
     const ui::MarkerBlit marker = ui::MarkerFor(m_nAnimStep);
     if (marker.width > 0) {
-        Os().BitBlt(picture.Get(), marker.x, ui::kMarkerTop, marker.width, ui::kMarkerHeight,
-                    pieceDc.Get(), marker.sourceX, 0, win::SRCCOPY);
+        Os().BitBlt(picture, marker.x, ui::kMarkerTop, marker.width, ui::kMarkerHeight,
+                    m_hPieceDc.Get(), marker.sourceX, 0, win::SRCCOPY);
     }
 
-    Os().SetTextColor(picture.Get(), Rgb(255, 255, 255));
-    Os().SetBkMode(picture.Get(), win::TRANSPARENT);
+    Os().SetTextColor(picture, Rgb(255, 255, 255));
+    Os().SetBkMode(picture, win::TRANSPARENT);
     const std::string status = CopyStatus();
     if (!status.empty()) {
         platform::Rect rect = layout.statusRect;
-        Os().DrawTextA(picture.Get(), status, rect, win::DT_CENTER);
+        Os().DrawTextA(picture, status, rect, win::DT_CENTER);
     }
 
     const ui::Point origin = ui::PictureOrigin(Os().GetSystemMetrics(win::SM_CXSCREEN),
                                                Os().GetSystemMetrics(win::SM_CYSCREEN));
-    Os().BitBlt(screen.Get(), origin.x, origin.y, ui::kPictureWidth, ui::kPictureHeight,
-                picture.Get(), 0, 0, win::SRCCOPY);
+    Os().BitBlt(screen.Get(), origin.x, origin.y, ui::kPictureWidth, ui::kPictureHeight, picture, 0,
+                0, win::SRCCOPY);
 }
 
 // Loading the pictures anew ten times a second costs more than the rest of a
-// paint together; they are loaded once, and again when the locale changes.
+// paint together; they are loaded once, and again when the locale changes,
+// and kept selected into their memory contexts.
 void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned backgroundId) {
     if (!m_background.Get() || m_nBackgroundId != backgroundId) {
+        m_hBackgroundDc.Release();  // a selected bitmap cannot be deleted
         m_background.Reset(Os().LoadBitmapA(backgroundId));
         m_nBackgroundId = backgroundId;
     }
@@ -72,6 +69,9 @@ void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned background
         m_canvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
         m_nCanvasBackgroundId = 0;
     }
+    m_hBackgroundDc.Select(screen, m_background.Get());
+    m_hPieceDc.Select(screen, m_piece.Get());
+    m_hCanvasDc.Select(screen, m_canvas.Get());
 }
 
 void CBiosUpdateDlg::Restore(platform::DcHandle canvas, platform::DcHandle background,

@@ -1,0 +1,26 @@
+// A memory device context kept between paints, with one bitmap selected
+// into it at a time.
+#pragma once
+
+#include "platform/Platform.h"
+
+class CMemoryDc {
+public:
+    CMemoryDc() = default;
+    ~CMemoryDc() { Release(); }
+    CMemoryDc(const CMemoryDc&) = delete;
+    CMemoryDc& operator=(const CMemoryDc&) = delete;
+
+    // Selects bitmap, making the context, compatible with screen, on first
+    // use. A null bitmap leaves the selection as it is.
+    void Select(platform::DcHandle screen, platform::GdiObject bitmap);
+    // Puts the context's own bitmap back and deletes the context, so that
+    // the bitmap it held may be deleted.
+    void Release();
+    platform::DcHandle Get() const { return m_hDc; }
+
+private:
+    platform::DcHandle m_hDc = nullptr;
+    platform::GdiObject m_hOwnBitmap = nullptr;  // what the context held when made
+    platform::GdiObject m_hSelected = nullptr;
+};
