@@ -14,9 +14,10 @@ void CBiosUpdateDlg::OnPaint() {
         PaintIcon();
         return;
     }
-    { platform::ScopedPaint validate(window); }  // the base paint: validates, draws nothing
-
-    platform::ScopedGetDC screen(window);
+    // Every invalidation covers the whole client area, so the paint's own
+    // context reaches all of it; a second context from GetDC would cost the
+    // window system another round trip for nothing.
+    platform::ScopedPaint screen(window);
     if (!screen.Get()) return;
     const ui::ScreenLayout layout = ui::LayoutFor(Os().GetSystemDefaultLCID());
     LoadPictures(screen.Get(), layout.backgroundBitmap);
