@@ -27,8 +27,7 @@ const int kTrackInteriorWidth = 122;
 const RECT kStatusRect = {0, 310, kWidth, 335};
 const UINT_PTR kAnimateTimer = 2053;
 const UINT_PTR kEndTimer = 1;
-const char kStatus[] =
-    "BIOS is updating now. This will take approximately 3 minutes to completion";
+const char kStatus[] = "BIOS is updating now. This will take approximately 3 minutes to completion";
 
 struct Floor {
     bool lean = false;
@@ -92,8 +91,8 @@ void Paint(HWND window) {
     if (124 - offset < width) width = 124 - offset;
     if (width > 0) {
         const int sourceX = offset < 22 ? 22 - offset : 0;
-        ::BitBlt(canvas, 255 + offset, kMarkerTop, width, kMarkerHeight, g_floor.piece, sourceX,
-                 0, SRCCOPY);
+        ::BitBlt(canvas, 255 + offset, kMarkerTop, width, kMarkerHeight, g_floor.piece, sourceX, 0,
+                 SRCCOPY);
     }
     RECT rect = kStatusRect;
     ::DrawTextA(canvas, kStatus, -1, &rect, DT_CENTER);
@@ -143,9 +142,9 @@ int WINAPI WinMain(HINSTANCE module, HINSTANCE, LPSTR commandLine, int) {
     windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = "Floor";
     ::RegisterClassA(&windowClass);
-    HWND window = ::CreateWindowExA(WS_EX_TOOLWINDOW, "Floor",
-                                    g_floor.lean ? "Floor lean" : "Floor naive", WS_POPUP, 0, 0,
-                                    0, 0, nullptr, nullptr, module, nullptr);
+    HWND window =
+        ::CreateWindowExA(WS_EX_TOOLWINDOW, "Floor", g_floor.lean ? "Floor lean" : "Floor naive",
+                          WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, module, nullptr);
     if (!window) return 1;
     Setup(window);
     CoverScreen(window);

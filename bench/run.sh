@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Measures one run of BIOSUpdate.exe under Wine on Xvfb and prints a table:
-# the run's timeline against the ideal one, the CPU use while the flash
-# utility runs, resident memory after 100 and 600 paints, and the time from
-# the process start to the confirmation box. See bench/bench.py for how.
+# Measures BIOSUpdate.exe under Wine on Xvfb beside the floor program in its
+# naive and lean forms, and prints the CPU of each (per round, medians, the
+# ratio BIOSUpdate / lean floor), then the timeline of BIOSUpdate's last run
+# against the ideal one, resident memory after 100 and 600 paints, and the
+# time from the process start to the confirmation box. See bench/bench.py.
 #
-#   bash bench/run.sh [--flash-seconds N] [--build DIR]
+#   bash bench/run.sh [--window S] [--rounds N] [--also LABEL=EXE]... [--build DIR]
 #
-# --build DIR takes BIOSUpdate.exe and the tools from an existing build of
-# the windows preset instead of building build/windows. The Wine prefix is
-# kept in build/bench; the table is also written to build/bench/benchmark.md.
+# --window: seconds measured per program (60); --rounds: rounds (3);
+# --also: another BIOSUpdate.exe measured in each round, for comparisons;
+# --build DIR takes the programs from an existing build of the windows
+# preset instead of building build/windows. The Wine prefix is kept in
+# build/bench; the table is also written to build/bench/benchmark.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +24,7 @@ while [ $# -gt 0 ]; do
         shift 2
         ;;
     -h | --help)
-        sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -34,8 +37,9 @@ done
 if [ -z "$build" ]; then
     bash scripts/install-deps.sh
     cmake --preset windows >/dev/null
-    cmake --build --preset windows --target BIOSUpdate winflash uidriver
+    cmake --build --preset windows --target BIOSUpdate floor winflash uidriver
     build=build/windows
 fi
 exec python3 bench/bench.py --work build/bench --exe "$build/BIOSUpdate.exe" \
-    --uidriver "$build/tools/uidriver.exe" --winflash "$build/tools/winflash.exe" "${args[@]}"
+    --floor "$build/bench/floor.exe" --uidriver "$build/tools/uidriver.exe" \
+    --winflash "$build/tools/winflash.exe" "${args[@]}"
