@@ -14,10 +14,9 @@ void CBiosUpdateDlg::OnPaint() {
         PaintIcon();
         return;
     }
-    // Every invalidation covers the whole client area, so the paint's own
-    // context reaches all of it; a second context from GetDC would cost the
-    // window system another round trip for nothing.
-    platform::ScopedPaint screen(window);
+    { platform::ScopedPaint validate(window); }  // the base paint: validates, draws nothing
+
+    platform::ScopedGetDC screen(window);
     if (!screen.Get()) return;
     const ui::ScreenLayout layout = ui::LayoutFor(Os().GetSystemDefaultLCID());
     LoadPictures(screen.Get(), layout.backgroundBitmap);

@@ -594,7 +594,9 @@ FakePlatform::Dc* FakePlatform::AsDc(platform::DcHandle dc) const {
 platform::DcHandle FakePlatform::BeginPaint(platform::WindowHandle, platform::PaintStruct& paint) {
     Record("BeginPaint");
     ++paintsOpen_;
-    Dc* dc = windowDcFails ? nullptr : NewWindowDc();
+    Dc* dc = new Dc{};
+    dc->window = true;
+    dcs_.insert(dc);
     std::memcpy(paint.storage, &dc, sizeof dc);
     return reinterpret_cast<platform::DcHandle>(dc);
 }
@@ -611,18 +613,14 @@ void FakePlatform::EndPaint(platform::WindowHandle, platform::PaintStruct& paint
 platform::DcHandle FakePlatform::GetDC(platform::WindowHandle) {
     Record("GetDC");
     if (windowDcFails) return nullptr;
-    ++windowDcsHeld_;
-    return reinterpret_cast<platform::DcHandle>(NewWindowDc());
-}
-
-FakePlatform::Dc* FakePlatform::NewWindowDc() {
     if (screen.width != screenWidth || screen.height != screenHeight) {
         screen = SoftwareImage(screenWidth, screenHeight);
     }
+    ++windowDcsHeld_;
     Dc* dc = new Dc{};
     dc->window = true;
     dcs_.insert(dc);
-    return dc;
+    return reinterpret_cast<platform::DcHandle>(dc);
 }
 
 void FakePlatform::ReleaseDC(platform::WindowHandle, platform::DcHandle handle) {

@@ -111,7 +111,7 @@ public:
     int screenHeight = 768;
     bool iconic = false;
     bool dialogCreationFails = false;
-    bool windowDcFails = false;  // GetDC and BeginPaint give no device context
+    bool windowDcFails = false;
 
     // WMI: the instances of Win32_BIOS and the value each reports.
     std::vector<platform::Variant> biosInstances;
@@ -292,7 +292,6 @@ private:
     platform::KernelHandle NewHandle();
     ComNode* NewCom(int kind, std::size_t instance);
     Dc* AsDc(platform::DcHandle dc) const;
-    Dc* NewWindowDc();
 
     mutable std::recursive_mutex mutex_;
     std::int64_t nowUs_ = 0;
