@@ -21,6 +21,9 @@ public:
     virtual Lresult HandleMessage(unsigned message, Wparam wParam, Lparam lParam) = 0;
     // Messages the UI loop takes from the queue for the dialog; true: handled.
     virtual bool HandlePreTranslate(const QueuedMessage& msg) = 0;
+    // A quit request the UI loop took from the queue: true ends the loop,
+    // false drops the request and the loop goes on.
+    virtual bool HandleQuit() = 0;
     // The window is being destroyed: last call with a valid handle.
     virtual void HandleDestroyed() = 0;
 };
@@ -57,6 +60,9 @@ public:
     // Creates the named mutex without ownership; the handle is kept open
     // until the process ends.
     virtual MutexResult CreateInstanceMutex(const std::string& name) = 0;
+    // Gives process a handle of its own to the instance mutex, so that the
+    // guard holds for as long as that process runs. False without a mutex.
+    virtual bool DuplicateInstanceMutexInto(KernelHandle process) = 0;
     virtual bool GetSystemPowerStatus(PowerStatus& status) = 0;
     virtual unsigned long GetSystemDefaultLCID() = 0;
     virtual void Sleep(unsigned long milliseconds) = 0;

@@ -4,6 +4,10 @@
 namespace win {
 
 // Messages
+constexpr unsigned WM_DESTROY = 0x0002;
+constexpr unsigned WM_QUIT = 0x0012;
+constexpr unsigned WM_NCDESTROY = 0x0082;
+constexpr unsigned WM_INITDIALOG = 0x0110;
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_QUERYENDSESSION = 0x0011;
 constexpr unsigned WM_PAINT = 0x000F;

@@ -2,6 +2,7 @@
 // the refusal of every ordinary way out while the update runs.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,9 @@ public:
     bool PreTranslateMessage(const platform::QueuedMessage& msg) override;
     Lresult WindowProc(unsigned message, Wparam wParam, Lparam lParam) override;
     bool OnInitDialog() override;
+    // The dialog keys' commands end nothing: only the run's own signals do.
+    void OnOK() override {}
+    void OnCancel() override {}
 
     void OnTimer(unsigned id);
     void OnPaint();
@@ -69,6 +73,7 @@ public:
 protected:
     const MessageEntry* GetMessageMap() const override;
     void OnWindowDestroyed() override;
+    bool EndsOnQuit() const override { return m_bQuitRequested; }
 
 private:
     Lresult OnPaintMessage(Wparam wParam, Lparam lParam);
@@ -79,6 +84,8 @@ private:
     Lresult OnSize(Wparam wParam, Lparam lParam);
     Lresult OnQueryEndSession(Wparam wParam, Lparam lParam);
 
+    void PostQuit();
+    void RequestQuit();
     void CoverScreen();
     void Repaint();
     void SetStatus(const std::string& text);
@@ -90,6 +97,15 @@ private:
     std::unique_ptr<platform::Lock> m_statusLock;
     platform::ScopedGdiObject m_blackBrush;
     bool m_bHoldingMachine = false;
+    // Only the run's own signals end it; a message number alone proves
+    // nothing, since any program may post it. The worker's two flags are set
+    // on its thread before it posts the message they vouch for.
+    std::atomic<bool> m_bExitTimerRequested{false};
+    std::atomic<bool> m_bWorkerDone{false};  // the worker's last touch of the dialog
+    bool m_bStartArmed = false;
+    bool m_bExitTimerArmed = false;
+    bool m_bQuitPosted = false;     // WM_UPDATE_QUIT posted by the dialog itself
+    bool m_bQuitRequested = false;  // the dialog asked its UI loop to end
     // Loaded once and kept between paints: the background as stored, the
     // marker piece, and the canvas each paint composes on.
     platform::ScopedGdiObject m_background;

@@ -68,6 +68,8 @@ bool CDialog::HandlePreTranslate(const platform::QueuedMessage& msg) {
     return PreTranslateMessage(msg);
 }
 
+bool CDialog::HandleQuit() { return EndsOnQuit(); }
+
 void CDialog::HandleDestroyed() {
     OnWindowDestroyed();
     CWinApp* app = CWinApp::Current();

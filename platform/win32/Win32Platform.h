@@ -22,6 +22,7 @@ public:
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;
     MutexResult CreateInstanceMutex(const std::string& name) override;
+    bool DuplicateInstanceMutexInto(KernelHandle process) override;
     bool GetSystemPowerStatus(PowerStatus& status) override;
     unsigned long GetSystemDefaultLCID() override;
     void Sleep(unsigned long milliseconds) override;

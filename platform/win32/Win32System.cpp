@@ -62,6 +62,14 @@ MutexResult Win32Platform::CreateInstanceMutex(const std::string& name) {
     return mutex ? MutexResult::Created : MutexResult::Failed;
 }
 
+// The copy lives in the other process's handle table and goes with it.
+bool Win32Platform::DuplicateInstanceMutexInto(KernelHandle process) {
+    if (!instanceMutex_) return false;
+    HANDLE copy = nullptr;
+    return ::DuplicateHandle(::GetCurrentProcess(), instanceMutex_, ToHandle(process), &copy, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS) != FALSE;
+}
+
 bool Win32Platform::GetSystemPowerStatus(PowerStatus& status) {
     SYSTEM_POWER_STATUS system = {};
     if (!::GetSystemPowerStatus(&system)) return false;

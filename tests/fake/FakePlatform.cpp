@@ -154,6 +154,13 @@ platform::MutexResult FakePlatform::CreateInstanceMutex(const std::string& name)
     return platform::MutexResult::Created;
 }
 
+bool FakePlatform::DuplicateInstanceMutexInto(platform::KernelHandle process) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    const bool live = openHandles_.count(process) && processEnds_.count(process);
+    Record(live ? "DuplicateInstanceMutexInto process" : "DuplicateInstanceMutexInto other");
+    return live;
+}
+
 bool FakePlatform::GetSystemPowerStatus(platform::PowerStatus& status) {
     Record("GetSystemPowerStatus");
     if (powerReadable) status = power;
@@ -421,16 +428,27 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
     Record("RunModalDialog " + std::to_string(templateId));
     if (dialogCreationFails) return;
     dialog_ = &host;
-    quit_ = false;
+    destroyed_ = false;
+    quitPending_ = false;
     host.HandleInitDialog(DialogWindow());
-    // The UI loop: posted messages first; when idle, the next timer is due.
-    for (int turns = 0; !quit_ && turns < 1000000; ++turns) {
+    // The UI loop: posted messages first, then a quit request; when idle,
+    // the next timer is due.
+    for (int turns = 0; !destroyed_ && turns < 1000000; ++turns) {
         if (!queue_.empty()) {
             PostedMessage next = queue_.front();
             queue_.pop_front();
+            if (next.message == win::WM_QUIT) {
+                if (host.HandleQuit()) break;
+                continue;
+            }
             platform::QueuedMessage msg{next.window, next.message, next.wParam, next.lParam};
             if (!host.HandlePreTranslate(msg))
                 host.HandleMessage(msg.message, msg.wParam, msg.lParam);
+            continue;
+        }
+        if (quitPending_) {
+            quitPending_ = false;
+            if (host.HandleQuit()) break;
             continue;
         }
         if (!pendingThreads.empty()) {
@@ -464,7 +482,7 @@ platform::Lresult FakePlatform::DefaultWindowProc(platform::WindowHandle, unsign
 
 void FakePlatform::EndDialog(platform::WindowHandle) {
     Record("EndDialog");
-    quit_ = true;
+    destroyed_ = true;
 }
 
 bool FakePlatform::IsDialogMessage(platform::WindowHandle, const platform::QueuedMessage& msg) {
@@ -491,7 +509,13 @@ bool FakePlatform::PostMessageA(platform::WindowHandle window, unsigned message,
 void FakePlatform::PostQuitMessage(int exitCode) {
     Record("PostQuitMessage " + std::to_string(exitCode));
     ++quitRequests;
-    quit_ = true;
+    quitPending_ = true;
+}
+
+void FakePlatform::PostFromOutside(platform::WindowHandle window, unsigned message,
+                                   platform::Wparam wParam, platform::Lparam lParam) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    queue_.push_back(PostedMessage{window, message, wParam, lParam, nowUs_});
 }
 
 bool FakePlatform::SetTimer(platform::WindowHandle, unsigned id, unsigned milliseconds) {

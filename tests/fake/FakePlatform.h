@@ -172,6 +172,10 @@ public:
     int CountCalls(const std::string& prefix) const;
     // Runs deferred threads until none is left.
     void RunPendingThreads();
+    // Queues a message as another program posts it (window null: a
+    // message to the thread); not recorded among the program's posts.
+    void PostFromOutside(platform::WindowHandle window, unsigned message, platform::Wparam wParam,
+                         platform::Lparam lParam);
 
     static platform::WindowHandle DialogWindow();
 
@@ -181,6 +185,7 @@ public:
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;
     platform::MutexResult CreateInstanceMutex(const std::string& name) override;
+    bool DuplicateInstanceMutexInto(platform::KernelHandle process) override;
     bool GetSystemPowerStatus(platform::PowerStatus& status) override;
     unsigned long GetSystemDefaultLCID() override;
     void Sleep(unsigned long milliseconds) override;
@@ -313,7 +318,8 @@ private:
     platform::DialogHost* dialog_ = nullptr;
     std::deque<PostedMessage> queue_;
     std::map<unsigned, std::int64_t> timerDue_;
-    bool quit_ = false;
+    bool destroyed_ = false;
+    bool quitPending_ = false;
 };
 
 }  // namespace fake

@@ -170,6 +170,7 @@ TEST_F(DialogFixture, KeyDownsSkipTheDialogKeysOtherMessagesDoNot) {
 TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQuits) {
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
+    dialog.PostFinish();  // as the worker does
     os.calls.clear();
     Send(dialog, WM_UPDATE_FINISH, 0, 0);
     EXPECT_EQ(EndingCalls(),
@@ -181,6 +182,9 @@ TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQu
 TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
+    // The worker's request and its finish; the finish message is not handled.
+    dialog.ArmExitTimer();
+    dialog.PostFinish();
     Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
     EXPECT_EQ(os.timers.count(TIMER_EXIT), 1u);
     EXPECT_EQ(os.timers[TIMER_EXIT], 3000u);
@@ -189,6 +193,62 @@ TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
     EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
     EXPECT_EQ(os.timers.count(TIMER_EXIT), 0u);
     EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
+    Send(dialog, WM_UPDATE_QUIT, 0, 0);
+    EXPECT_EQ(os.quitRequests, 1);
+}
+
+// Requests that any program can post to the window or its thread.
+struct OutsideRequest {
+    unsigned message;
+    platform::Wparam wParam;
+};
+const OutsideRequest kOutsideRequests[] = {
+    {win::WM_COMMAND, win::IDOK}, {win::WM_COMMAND, win::IDCANCEL},
+    {win::WM_COMMAND, 0x1234},    {WM_UPDATE_FINISH, 0},
+    {WM_UPDATE_QUIT, 0},          {WM_ARM_EXIT_TIMER, 0},
+    {win::WM_TIMER, TIMER_EXIT},  {win::WM_TIMER, TIMER_START},
+};
+
+TEST_F(DialogFixture, OutsideRequestsChangeNothingUntilTheWorkerHasFinished) {
+    os.threadMode = fake::ThreadMode::Deferred;
+    CBiosUpdateDlg dialog(nullptr);
+    platform::DialogHost& host = dialog;
+    auto sendOutsideRequests = [&](const char* phase) {
+        SCOPED_TRACE(phase);
+        os.calls.clear();
+        for (const OutsideRequest& request : kOutsideRequests) {
+            // Before its own tick a start tick only starts the run early.
+            if (request.message == win::WM_TIMER && request.wParam == TIMER_START &&
+                !os.timers.count(TIMER_ANIMATE))
+                continue;
+            platform::QueuedMessage msg{fake::FakePlatform::DialogWindow(), request.message,
+                                        request.wParam, 0};
+            if (!host.HandlePreTranslate(msg)) Send(dialog, msg.message, msg.wParam, 0);
+        }
+        EXPECT_FALSE(host.HandleQuit());
+        EXPECT_EQ(os.quitRequests, 0);
+        EXPECT_EQ(os.CountCalls("EndDialog"), 0);
+        EXPECT_EQ(os.CountCalls("CreateDirectory"), 0);
+        EXPECT_EQ(os.CountCalls("RemoveDirectory"), 0);
+        EXPECT_EQ(os.CountCalls("StartThread"), 0);
+        EXPECT_EQ(os.CountCalls("SetTimer"), 0);
+        EXPECT_EQ(os.CountCalls("KillTimer"), 0);
+    };
+    Open(dialog);
+    sendOutsideRequests("waiting to start");
+    dialog.OnTimer(TIMER_START);
+    sendOutsideRequests("worker running");
+    dialog.ArmExitTimer();
+    Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
+    ASSERT_EQ(os.timers.count(TIMER_EXIT), 1u);
+    sendOutsideRequests("exit timer armed, worker not done");
+
+    dialog.PostFinish();
+    Send(dialog, WM_UPDATE_FINISH, 0, 0);
+    EXPECT_EQ(EndingCalls(),
+              (std::vector<std::string>{"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}));
+    EXPECT_TRUE(host.HandleQuit());
+    os.RunPendingThreads();  // the worker deletes itself
 }
 
 TEST_F(DialogFixture, AWorkerThatCannotStartEndsTheRunWithoutAWord) {
@@ -240,11 +300,18 @@ TEST_F(DialogFixture, AWholeRunWithFlashKeepsTheWorkFolderThatHoldsTheUtility) {
     os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
     os.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24");
     os.processRunUs = 180'000'000;
+    // Handled while the run waits to start, together with a quit to the thread.
+    for (const OutsideRequest& request : kOutsideRequests) {
+        os.PostFromOutside(fake::FakePlatform::DialogWindow(), request.message, request.wParam, 0);
+    }
+    os.PostFromOutside(nullptr, win::WM_QUIT, 0, 0);
     {
         CBiosUpdateDlg dialog(nullptr);
         dialog.DoModal();
     }
     EXPECT_EQ(os.processStarts.size(), 1u);
+    EXPECT_EQ(os.CountCalls("RegSetValueEx Version"), 1);
+    EXPECT_EQ(os.CountCalls("CreateDirectory"), 1);
     EXPECT_EQ(os.CountCalls("SetTimer 3935"), 0);
     EXPECT_TRUE(os.FileExists("C:\\Update\\Zarel_bios\\winflash.exe"));
     EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
