@@ -168,8 +168,7 @@ public:
 
     // --- WMI (COM calls, each as the interface method it names) ---------
     virtual Hresult CreateWbemLocator(ComObject*& locator) = 0;
-    virtual Hresult ConnectServer(ComObject* locator, const std::u16string& nameSpace,
-                                  ComObject*& services) = 0;
+    virtual Hresult ConnectServer(ComObject* locator, Bstr nameSpace, ComObject*& services) = 0;
     virtual Hresult CreateInstanceEnum(ComObject* services, Bstr className, long flags,
                                        ComObject*& enumerator) = 0;
     virtual Hresult EnumNext(ComObject* enumerator, long timeout, unsigned long count,

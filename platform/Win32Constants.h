@@ -80,6 +80,9 @@ constexpr unsigned long ES_SYSTEM_REQUIRED = 0x00000001;
 constexpr unsigned long ES_DISPLAY_REQUIRED = 0x00000002;
 constexpr unsigned long ES_CONTINUOUS = 0x80000000;
 
+// COM
+constexpr int S_OK = 0;
+
 // Locales
 constexpr unsigned long LANG_KOREAN_KOREA = 1042;
 

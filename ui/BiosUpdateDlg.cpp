@@ -15,8 +15,8 @@ constexpr unsigned long kBlack = Rgb(0, 0, 0);
 CBiosUpdateDlg::CBiosUpdateDlg(CDialog* parent)
     : CDialog(IDD_BIOSUPDATE_DIALOG, parent),
       m_hIcon(Os().LoadIconA(IDR_MAINFRAME)),
-      m_statusLock(Os().CreateLock()),
-      m_blackBrush(Os().CreateSolidBrush(kBlack)) {}
+      m_pStatusLock(Os().CreateLock()),
+      m_hBlackBrush(Os().CreateSolidBrush(kBlack)) {}
 
 CBiosUpdateDlg::~CBiosUpdateDlg() { Os().VariantClear(m_varValue); }
 
@@ -171,12 +171,12 @@ void CBiosUpdateDlg::RequestQuit() {
 }
 
 std::string CBiosUpdateDlg::CopyStatus() const {
-    platform::ScopedLock hold(*m_statusLock);
+    platform::ScopedLock hold(*m_pStatusLock);
     return m_strStatus;
 }
 
 void CBiosUpdateDlg::SetStatus(const std::string& text) {
-    platform::ScopedLock hold(*m_statusLock);
+    platform::ScopedLock hold(*m_pStatusLock);
     m_strStatus = text;
 }
 
@@ -227,7 +227,7 @@ CDialog::Lresult CBiosUpdateDlg::OnTimerMessage(Wparam wParam, Lparam) {
 CDialog::Lresult CBiosUpdateDlg::OnCtlColor(Wparam wParam, Lparam) {
     Default();
     Os().SetBkColor(reinterpret_cast<platform::DcHandle>(wParam), kBlack);
-    return reinterpret_cast<Lresult>(m_blackBrush.Get());
+    return reinterpret_cast<Lresult>(m_hBlackBrush.Get());
 }
 
 CDialog::Lresult CBiosUpdateDlg::OnSize(Wparam, Lparam) { return Default(); }

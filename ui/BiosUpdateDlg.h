@@ -94,8 +94,8 @@ private:
     void PaintIcon();
     void LoadPictures(platform::DcHandle screen, unsigned backgroundId);
 
-    std::unique_ptr<platform::Lock> m_statusLock;
-    platform::ScopedGdiObject m_blackBrush;
+    std::unique_ptr<platform::Lock> m_pStatusLock;
+    platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
     // Only the run's own signals end it; a message number alone proves
     // nothing, since any program may post it. The worker's two flags are set
@@ -108,8 +108,8 @@ private:
     bool m_bQuitRequested = false;  // the dialog asked its UI loop to end
     // Loaded once and kept between paints: the background as stored, the
     // marker piece, and the canvas each paint composes on.
-    platform::ScopedGdiObject m_background;
+    platform::ScopedGdiObject m_hBackground;
     unsigned m_nBackgroundId = 0;
-    platform::ScopedGdiObject m_piece;
-    platform::ScopedGdiObject m_canvas;
+    platform::ScopedGdiObject m_hPiece;
+    platform::ScopedGdiObject m_hCanvas;
 };

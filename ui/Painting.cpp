@@ -24,9 +24,9 @@ void CBiosUpdateDlg::OnPaint() {
     platform::ScopedMemoryDC backgroundDc(screen.Get());
     platform::ScopedMemoryDC picture(screen.Get());
     platform::ScopedMemoryDC pieceDc(screen.Get());
-    platform::ScopedSelectObject backgroundSelection(backgroundDc.Get(), m_background.Get());
-    platform::ScopedSelectObject pictureSelection(picture.Get(), m_canvas.Get());
-    platform::ScopedSelectObject pieceSelection(pieceDc.Get(), m_piece.Get());
+    platform::ScopedSelectObject backgroundSelection(backgroundDc.Get(), m_hBackground.Get());
+    platform::ScopedSelectObject pictureSelection(picture.Get(), m_hCanvas.Get());
+    platform::ScopedSelectObject pieceSelection(pieceDc.Get(), m_hPiece.Get());
 
     // Every paint starts from a fresh copy of the background as stored.
     Os().BitBlt(picture.Get(), 0, 0, ui::kPictureWidth, ui::kPictureHeight, backgroundDc.Get(), 0,
@@ -55,13 +55,13 @@ void CBiosUpdateDlg::OnPaint() {
 // Loading the pictures anew ten times a second costs more than the rest of a
 // paint together; they are loaded once, and again when the locale changes.
 void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned backgroundId) {
-    if (!m_background.Get() || m_nBackgroundId != backgroundId) {
-        m_background.Reset(Os().LoadBitmapA(backgroundId));
+    if (!m_hBackground.Get() || m_nBackgroundId != backgroundId) {
+        m_hBackground.Reset(Os().LoadBitmapA(backgroundId));
         m_nBackgroundId = backgroundId;
     }
-    if (!m_piece.Get()) m_piece.Reset(Os().LoadBitmapA(IDB_MARKER));
-    if (!m_canvas.Get()) {
-        m_canvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
+    if (!m_hPiece.Get()) m_hPiece.Reset(Os().LoadBitmapA(IDB_MARKER));
+    if (!m_hCanvas.Get()) {
+        m_hCanvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
     }
 }
 

@@ -68,5 +68,5 @@ private:
     unsigned m_nTemplateId;
     platform::WindowHandle m_hWnd = nullptr;
     bool m_bCreated = false;
-    CurrentMessage m_current;
+    CurrentMessage m_msgCur;
 };

@@ -116,8 +116,7 @@ public:
 
     // WMI (Win32Wmi.cpp)
     Hresult CreateWbemLocator(ComObject*& locator) override;
-    Hresult ConnectServer(ComObject* locator, const std::u16string& nameSpace,
-                          ComObject*& services) override;
+    Hresult ConnectServer(ComObject* locator, Bstr nameSpace, ComObject*& services) override;
     Hresult CreateInstanceEnum(ComObject* services, Bstr className, long flags,
                                ComObject*& enumerator) override;
     Hresult EnumNext(ComObject* enumerator, long timeout, unsigned long count, ComObject*& object,
@@ -130,7 +129,7 @@ public:
 
 private:
     // The single-instance mutex: never closed, the system drops it at exit.
-    HANDLE instanceMutex_ = nullptr;
+    HANDLE m_hInstanceMutex = nullptr;
 };
 
 }  // namespace platform

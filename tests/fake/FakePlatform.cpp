@@ -818,12 +818,13 @@ Hresult FakePlatform::CreateWbemLocator(platform::ComObject*& locator) {
     return 0;
 }
 
-Hresult FakePlatform::ConnectServer(platform::ComObject* locator, const std::u16string& nameSpace,
+Hresult FakePlatform::ConnectServer(platform::ComObject* locator, platform::Bstr nameSpace,
                                     platform::ComObject*& services) {
-    Record("ConnectServer " + Utf8FromUtf16(nameSpace));
+    const std::u16string path = bstrs_.count(nameSpace) ? std::u16string(nameSpace) : u"";
+    Record("ConnectServer " + Utf8FromUtf16(path));
     services = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(locator))) return kInvalidNamespace;
-    if (wmiFailure == WmiFailure::Connect || nameSpace != u"\\\\.\\root\\cimv2") {
+    if (wmiFailure == WmiFailure::Connect || path != u"\\\\.\\root\\cimv2") {
         return kInvalidNamespace;
     }
     services = reinterpret_cast<platform::ComObject*>(NewCom(1, 0));

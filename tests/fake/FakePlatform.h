@@ -269,7 +269,7 @@ public:
                   unsigned format) override;
     bool DrawIcon(platform::DcHandle dc, int x, int y, platform::IconHandle icon) override;
     platform::Hresult CreateWbemLocator(platform::ComObject*& locator) override;
-    platform::Hresult ConnectServer(platform::ComObject* locator, const std::u16string& nameSpace,
+    platform::Hresult ConnectServer(platform::ComObject* locator, platform::Bstr nameSpace,
                                     platform::ComObject*& services) override;
     platform::Hresult CreateInstanceEnum(platform::ComObject* services, platform::Bstr className,
                                          long flags, platform::ComObject*& enumerator) override;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "app/Markers.h"
+#include "platform/Win32Constants.h"
 #include "res/StringTable.h"
 #include "tests/host/FakeFixture.h"
 #include "update/DownloadThread.h"
@@ -130,7 +131,7 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
         EXPECT_EQ(closes[0].what, "CloseHandle thread");
         EXPECT_EQ(closes[1].what, "CloseHandle process");
         EXPECT_EQ(os.CallsStartingWith("WaitForSingleObject")[0].what,
-                  "WaitForSingleObject 4294967295");
+                  Trace("WaitForSingleObject", win::INFINITE));
         // The started utility holds the instance guard from before the wait.
         auto shares = os.CallsStartingWith("DuplicateInstanceMutexInto");
         ASSERT_EQ(shares.size(), 1u);
