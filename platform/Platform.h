@@ -128,6 +128,9 @@ public:
     virtual bool PostMessageA(WindowHandle window, unsigned message, Wparam wParam,
                               Lparam lParam) = 0;
     virtual void PostQuitMessage(int exitCode) = 0;
+    // Removes a quit request waiting in this thread's queue; true when there
+    // was one.
+    virtual bool TakeQuitRequest() = 0;
     virtual bool SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) = 0;
     virtual bool KillTimer(WindowHandle window, unsigned id) = 0;
     // The whole client area, without a rectangle.

@@ -48,7 +48,7 @@ bool CBiosUpdateDlg::OnInitDialog() {
     Os().SetWindowTextA(window, m_strMessage);
 
     Os().LoadStringA(IDS_CONFIRM, m_strMessage);
-    if (Os().MessageBoxA(window, m_strMessage, kConfirmCaption, win::MB_YESNO) == win::IDNO) {
+    if (AskToConfirm() == win::IDNO) {
         RemoveWorkFolder();
         PostQuit();
         return false;
@@ -63,6 +63,15 @@ bool CBiosUpdateDlg::OnInitDialog() {
     Os().SetTimer(window, TIMER_START, 500);
     m_bStartArmed = true;
     return true;
+}
+
+// A quit request from elsewhere ends the box without the user's answer (and
+// stays in the queue); its result would count as yes: ask again instead.
+int CBiosUpdateDlg::AskToConfirm() {
+    for (;;) {
+        int answer = Os().MessageBoxA(GetSafeHwnd(), m_strMessage, kConfirmCaption, win::MB_YESNO);
+        if (!Os().TakeQuitRequest()) return answer;
+    }
 }
 
 CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lparam lParam) {

@@ -84,6 +84,7 @@ private:
     Lresult OnSize(Wparam wParam, Lparam lParam);
     Lresult OnQueryEndSession(Wparam wParam, Lparam lParam);
 
+    int AskToConfirm();
     void PostQuit();
     void RequestQuit();
     void CoverScreen();

@@ -78,6 +78,7 @@ public:
                          Lparam lParam) override;
     bool PostMessageA(WindowHandle window, unsigned message, Wparam wParam, Lparam lParam) override;
     void PostQuitMessage(int exitCode) override;
+    bool TakeQuitRequest() override;
     bool SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) override;
     bool KillTimer(WindowHandle window, unsigned id) override;
     bool InvalidateRect(WindowHandle window, bool erase) override;

@@ -512,6 +512,19 @@ void FakePlatform::PostQuitMessage(int exitCode) {
     quitPending_ = true;
 }
 
+bool FakePlatform::TakeQuitRequest() {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    auto quit = std::find_if(queue_.begin(), queue_.end(),
+                             [](const PostedMessage& m) { return m.message == win::WM_QUIT; });
+    if (quit != queue_.end()) {
+        queue_.erase(quit);
+        return true;
+    }
+    const bool pending = quitPending_;
+    quitPending_ = false;
+    return pending;
+}
+
 void FakePlatform::PostFromOutside(platform::WindowHandle window, unsigned message,
                                    platform::Wparam wParam, platform::Lparam lParam) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);

@@ -230,6 +230,7 @@ public:
     bool PostMessageA(platform::WindowHandle window, unsigned message, platform::Wparam wParam,
                       platform::Lparam lParam) override;
     void PostQuitMessage(int exitCode) override;
+    bool TakeQuitRequest() override;
     bool SetTimer(platform::WindowHandle window, unsigned id, unsigned milliseconds) override;
     bool KillTimer(platform::WindowHandle window, unsigned id) override;
     bool InvalidateRect(platform::WindowHandle window, bool erase) override;

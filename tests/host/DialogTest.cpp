@@ -97,10 +97,20 @@ TEST_F(DialogFixture, ConfirmingTakesTheScreenShowsInitialisingAfterTwoSecondsAn
     EXPECT_EQ(dialog.m_nAnimStep, 0);
 }
 
-TEST_F(DialogFixture, AnUnshownConfirmationCountsAsYes) {
+TEST_F(DialogFixture, AnUnshownConfirmationCountsAsYesOneEndedByAQuitIsAskedAgain) {
     os.messageBoxAnswers = {0};
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        Open(dialog);
+        EXPECT_EQ(os.timersArmed.size(), 1u);
+    }
+    // A quit ends the box with IDOK, as the window system does.
+    os.messageBoxAnswers = {win::IDOK, win::IDNO};
+    os.PostFromOutside(nullptr, win::WM_QUIT, 0, 0);
     CBiosUpdateDlg dialog(nullptr);
-    Open(dialog);
+    EXPECT_EQ(dialog.DoModal(), 0);
+    EXPECT_EQ(os.messageBoxes.size(), 3u);
+    EXPECT_EQ(os.quitRequests, 1);  // declined
     EXPECT_EQ(os.timersArmed.size(), 1u);
 }
 
