@@ -38,15 +38,14 @@ description=$(version_text FileDescription)
 [ -n "$description" ] || { echo "sign.sh: no FileDescription in $VERSION_BLOCK_RC" >&2; exit 1; }
 
 signed="$exe.signing"
-trap 'rm -f "$signed"' EXIT
+log=$(mktemp)
+trap 'rm -f "$signed" "$log"' EXIT
 osslsigncode sign -certs "$cert" -key "$key" -h sha256 -n "$description" \
     ${timestamp:+-ts "$timestamp"} -in "$exe" -out "$signed" >/dev/null
-if ! osslsigncode verify ${ca:+-CAfile "$ca"} -in "$signed" >"$signed.log" 2>&1; then
-    cat "$signed.log" >&2
-    rm -f "$signed.log"
-    echo "sign.sh: the signed file does not verify; $exe is left unsigned" >&2
+if ! osslsigncode verify ${ca:+-CAfile "$ca"} -in "$signed" >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "sign.sh: the signed file does not verify; $exe is left as it was" >&2
     exit 1
 fi
-rm -f "$signed.log"
 mv "$signed" "$exe"
 echo "signed and verified: $exe (\"$description\", SHA-256)"

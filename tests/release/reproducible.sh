@@ -23,6 +23,7 @@ build() {
     fi
 }
 
+git -C "$root" rev-parse --git-dir >/dev/null 2>&1 || { echo "FAIL: $root is no git work tree"; exit 1; }
 first="$work/a"
 second="$work/second-copy-of-the-sources"
 build "$first" UTC
