@@ -1,12 +1,10 @@
 #include "app/StartupGuards.h"
 
+#include "platform/CharClass.h"
+
 namespace app {
 
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-}  // namespace
+using platform::IsSpace;
 
 bool IsCleanupRequest(const std::string& arguments) {
     std::size_t i = 0;

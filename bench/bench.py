@@ -41,8 +41,8 @@ REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
 from hardening_run import (CHANNELS, CONFIRM_TITLE, TracedRun, check_notebook,  # noqa: E402
-                           flash_files, open_session, raw_clock, reset_outcome)
-from machine import Machine  # noqa: E402
+                           flash_files, open_session, reset_outcome)
+from machine import Machine, raw_clock  # noqa: E402
 from session import SetupError  # noqa: E402
 
 TICKS_PER_S = os.sysconf("SC_CLK_TCK")

@@ -21,6 +21,9 @@ public:
     virtual Lresult HandleMessage(unsigned message, Wparam wParam, Lparam lParam) = 0;
     // Messages the UI loop takes from the queue for the dialog; true: handled.
     virtual bool HandlePreTranslate(const QueuedMessage& msg) = 0;
+    // A quit request the UI loop took from the queue: true ends the loop,
+    // false drops the request and the loop goes on.
+    virtual bool HandleQuit() = 0;
     // The window is being destroyed: last call with a valid handle.
     virtual void HandleDestroyed() = 0;
 };
@@ -57,6 +60,9 @@ public:
     // Creates the named mutex without ownership; the handle is kept open
     // until the process ends.
     virtual MutexResult CreateInstanceMutex(const std::string& name) = 0;
+    // Gives process a handle of its own to the instance mutex, so that the
+    // guard holds for as long as that process runs. False without a mutex.
+    virtual bool DuplicateInstanceMutexInto(KernelHandle process) = 0;
     virtual bool GetSystemPowerStatus(PowerStatus& status) = 0;
     virtual unsigned long GetSystemDefaultLCID() = 0;
     virtual void Sleep(unsigned long milliseconds) = 0;
@@ -122,6 +128,9 @@ public:
     virtual bool PostMessageA(WindowHandle window, unsigned message, Wparam wParam,
                               Lparam lParam) = 0;
     virtual void PostQuitMessage(int exitCode) = 0;
+    // Removes a quit request waiting in this thread's queue; true when there
+    // was one.
+    virtual bool TakeQuitRequest() = 0;
     virtual bool SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) = 0;
     virtual bool KillTimer(WindowHandle window, unsigned id) = 0;
     // The whole client area, without a rectangle.
@@ -162,8 +171,7 @@ public:
 
     // --- WMI (COM calls, each as the interface method it names) ---------
     virtual Hresult CreateWbemLocator(ComObject*& locator) = 0;
-    virtual Hresult ConnectServer(ComObject* locator, const std::u16string& nameSpace,
-                                  ComObject*& services) = 0;
+    virtual Hresult ConnectServer(ComObject* locator, Bstr nameSpace, ComObject*& services) = 0;
     virtual Hresult CreateInstanceEnum(ComObject* services, Bstr className, long flags,
                                        ComObject*& enumerator) = 0;
     virtual Hresult EnumNext(ComObject* enumerator, long timeout, unsigned long count,

@@ -8,163 +8,119 @@
 
 namespace platform {
 
-// An open registry key, closed by RegCloseKey.
-class ScopedRegKey {
+// Owners are neither copied nor assigned: each resource has one.
+class NoCopy {
+protected:
+    NoCopy() = default;
+    ~NoCopy() = default;
+};
+
+// One handle, released by one call when the owner goes or takes another.
+template <class Handle, void (*Release)(Handle)>
+class ScopedHandle : NoCopy {
 public:
-    explicit ScopedRegKey(KeyHandle key) : key_(key) {}
-    ~ScopedRegKey() {
-        if (key_) Os().RegCloseKey(key_);
+    explicit ScopedHandle(Handle handle = nullptr) : m_hHandle(handle) {}
+    ~ScopedHandle() { Reset(); }
+    Handle Get() const { return m_hHandle; }
+    void Reset(Handle handle = nullptr) {
+        if (m_hHandle) Release(m_hHandle);
+        m_hHandle = handle;
     }
-    ScopedRegKey(const ScopedRegKey&) = delete;
-    ScopedRegKey& operator=(const ScopedRegKey&) = delete;
-    KeyHandle Get() const { return key_; }
+    // Releases what is held and lends the slot to a call that fills it.
+    Handle& Receive() {
+        Reset();
+        return m_hHandle;
+    }
 
 private:
-    KeyHandle key_;
+    Handle m_hHandle;
 };
+
+// The calls the owners below release with.
+namespace release {
+inline void RegCloseKey(KeyHandle key) { Os().RegCloseKey(key); }
+inline void CloseHandle(KernelHandle handle) { Os().CloseHandle(handle); }
+inline void DeleteDC(DcHandle dc) { Os().DeleteDC(dc); }
+inline void DeleteObject(GdiObject object) { Os().DeleteObject(object); }
+inline void SysFreeString(Bstr text) { Os().SysFreeString(text); }
+inline void Release(ComObject* object) { Os().Release(object); }
+}  // namespace release
+
+// An open registry key, closed by RegCloseKey.
+using ScopedRegKey = ScopedHandle<KeyHandle, release::RegCloseKey>;
 
 // A process or thread handle, closed by CloseHandle.
-class AutoCloseHandle {
-public:
-    explicit AutoCloseHandle(KernelHandle handle) : handle_(handle) {}
-    ~AutoCloseHandle() {
-        if (handle_) Os().CloseHandle(handle_);
-    }
-    AutoCloseHandle(const AutoCloseHandle&) = delete;
-    AutoCloseHandle& operator=(const AutoCloseHandle&) = delete;
-    KernelHandle Get() const { return handle_; }
-
-private:
-    KernelHandle handle_;
-};
-
-// The device context of a window's whole client area, released by ReleaseDC.
-class ScopedGetDC {
-public:
-    explicit ScopedGetDC(WindowHandle window) : window_(window), dc_(Os().GetDC(window)) {}
-    ~ScopedGetDC() {
-        if (dc_) Os().ReleaseDC(window_, dc_);
-    }
-    ScopedGetDC(const ScopedGetDC&) = delete;
-    ScopedGetDC& operator=(const ScopedGetDC&) = delete;
-    DcHandle Get() const { return dc_; }
-
-private:
-    WindowHandle window_;
-    DcHandle dc_;
-};
-
-// A memory device context, deleted by DeleteDC.
-class ScopedMemoryDC {
-public:
-    explicit ScopedMemoryDC(DcHandle compatibleWith)
-        : dc_(Os().CreateCompatibleDC(compatibleWith)) {}
-    ~ScopedMemoryDC() {
-        if (dc_) Os().DeleteDC(dc_);
-    }
-    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
-    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
-    DcHandle Get() const { return dc_; }
-
-private:
-    DcHandle dc_;
-};
+using AutoCloseHandle = ScopedHandle<KernelHandle, release::CloseHandle>;
 
 // A bitmap or brush, deleted by DeleteObject.
-class ScopedGdiObject {
+using ScopedGdiObject = ScopedHandle<GdiObject, release::DeleteObject>;
+
+// A counted COM reference, released by Release.
+using ScopedComPtr = ScopedHandle<ComObject*, release::Release>;
+
+// A memory device context, deleted by DeleteDC.
+class ScopedMemoryDC : public ScopedHandle<DcHandle, release::DeleteDC> {
 public:
-    explicit ScopedGdiObject(GdiObject object = nullptr) : object_(object) {}
-    ~ScopedGdiObject() { Reset(); }
-    ScopedGdiObject(const ScopedGdiObject&) = delete;
-    ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-    GdiObject Get() const { return object_; }
-    void Reset(GdiObject object = nullptr) {
-        if (object_) Os().DeleteObject(object_);
-        object_ = object;
-    }
-
-private:
-    GdiObject object_;
-};
-
-// An object selected into a device context; the previous one goes back.
-class ScopedSelectObject {
-public:
-    ScopedSelectObject(DcHandle dc, GdiObject object)
-        : dc_(dc), previous_(dc && object ? Os().SelectObject(dc, object) : nullptr) {}
-    ~ScopedSelectObject() {
-        if (previous_) Os().SelectObject(dc_, previous_);
-    }
-    ScopedSelectObject(const ScopedSelectObject&) = delete;
-    ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
-
-private:
-    DcHandle dc_;
-    GdiObject previous_;
-};
-
-// A paint between BeginPaint and EndPaint.
-class ScopedPaint {
-public:
-    explicit ScopedPaint(WindowHandle window)
-        : window_(window), dc_(Os().BeginPaint(window, paint_)) {}
-    ~ScopedPaint() { Os().EndPaint(window_, paint_); }
-    ScopedPaint(const ScopedPaint&) = delete;
-    ScopedPaint& operator=(const ScopedPaint&) = delete;
-    DcHandle Get() const { return dc_; }
-
-private:
-    WindowHandle window_;
-    PaintStruct paint_;
-    DcHandle dc_;
-};
-
-// A held lock, left when the scope ends.
-class ScopedLock {
-public:
-    explicit ScopedLock(Lock& lock) : lock_(lock) { lock_.Enter(); }
-    ~ScopedLock() { lock_.Leave(); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-private:
-    Lock& lock_;
+    explicit ScopedMemoryDC(DcHandle compatibleWith)
+        : ScopedHandle(Os().CreateCompatibleDC(compatibleWith)) {}
 };
 
 // A BSTR allocated for one call, freed by SysFreeString.
-class ScopedBstr {
+class ScopedBstr : public ScopedHandle<Bstr, release::SysFreeString> {
 public:
-    explicit ScopedBstr(const std::u16string& text) : text_(Os().SysAllocString(text)) {}
-    ~ScopedBstr() {
-        if (text_) Os().SysFreeString(text_);
-    }
-    ScopedBstr(const ScopedBstr&) = delete;
-    ScopedBstr& operator=(const ScopedBstr&) = delete;
-    Bstr Get() const { return text_; }
-
-private:
-    Bstr text_;
+    explicit ScopedBstr(const std::u16string& text) : ScopedHandle(Os().SysAllocString(text)) {}
 };
 
-// A counted COM reference, released when it goes.
-class ScopedComPtr {
+// The device context of a window's whole client area, released by ReleaseDC.
+class ScopedGetDC : NoCopy {
 public:
-    ScopedComPtr() = default;
-    ~ScopedComPtr() { Reset(); }
-    ScopedComPtr(const ScopedComPtr&) = delete;
-    ScopedComPtr& operator=(const ScopedComPtr&) = delete;
-    ComObject*& Receive() {
-        Reset();
-        return object_;
+    explicit ScopedGetDC(WindowHandle window) : m_hWnd(window), m_hDC(Os().GetDC(window)) {}
+    ~ScopedGetDC() {
+        if (m_hDC) Os().ReleaseDC(m_hWnd, m_hDC);
     }
-    ComObject* Get() const { return object_; }
-    void Reset() {
-        if (object_) Os().Release(object_);
-        object_ = nullptr;
+    DcHandle Get() const { return m_hDC; }
+
+private:
+    WindowHandle m_hWnd;
+    DcHandle m_hDC;
+};
+
+// An object selected into a device context; the previous one goes back.
+class ScopedSelectObject : NoCopy {
+public:
+    ScopedSelectObject(DcHandle dc, GdiObject object)
+        : m_hDC(dc), m_hPrevious(dc && object ? Os().SelectObject(dc, object) : nullptr) {}
+    ~ScopedSelectObject() {
+        if (m_hPrevious) Os().SelectObject(m_hDC, m_hPrevious);
     }
 
 private:
-    ComObject* object_ = nullptr;
+    DcHandle m_hDC;
+    GdiObject m_hPrevious;
+};
+
+// A paint between BeginPaint and EndPaint.
+class ScopedPaint : NoCopy {
+public:
+    explicit ScopedPaint(WindowHandle window)
+        : m_hWnd(window), m_hDC(Os().BeginPaint(window, m_ps)) {}
+    ~ScopedPaint() { Os().EndPaint(m_hWnd, m_ps); }
+    DcHandle Get() const { return m_hDC; }
+
+private:
+    WindowHandle m_hWnd;
+    PaintStruct m_ps;
+    DcHandle m_hDC;
+};
+
+// A held lock, left when the scope ends.
+class ScopedLock : NoCopy {
+public:
+    explicit ScopedLock(Lock& lock) : m_pLock(&lock) { m_pLock->Enter(); }
+    ~ScopedLock() { m_pLock->Leave(); }
+
+private:
+    Lock* m_pLock;
 };
 
 }  // namespace platform

@@ -4,6 +4,10 @@
 namespace win {
 
 // Messages
+constexpr unsigned WM_DESTROY = 0x0002;
+constexpr unsigned WM_QUIT = 0x0012;
+constexpr unsigned WM_NCDESTROY = 0x0082;
+constexpr unsigned WM_INITDIALOG = 0x0110;
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_QUERYENDSESSION = 0x0011;
 constexpr unsigned WM_PAINT = 0x000F;
@@ -75,6 +79,9 @@ constexpr unsigned long INFINITE = 0xFFFFFFFF;
 constexpr unsigned long ES_SYSTEM_REQUIRED = 0x00000001;
 constexpr unsigned long ES_DISPLAY_REQUIRED = 0x00000002;
 constexpr unsigned long ES_CONTINUOUS = 0x80000000;
+
+// COM
+constexpr int S_OK = 0;
 
 // Locales
 constexpr unsigned long LANG_KOREAN_KOREA = 1042;

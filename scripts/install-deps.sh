@@ -7,6 +7,7 @@ packages=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
     wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick fonts-nanum locales
     clang libclang-rt-14-dev
+    git osslsigncode openssl
 )
 
 missing=()

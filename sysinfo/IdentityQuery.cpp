@@ -2,6 +2,7 @@
 // process-wide COM security set at start-up.
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
+#include "platform/Win32Constants.h"
 #include "ui/BiosUpdateDlg.h"
 
 using platform::Os;
@@ -11,7 +12,6 @@ constexpr const char* kNamespace = "\\\\.\\root\\cimv2";
 constexpr const char16_t* kBiosClass = u"Win32_BIOS";
 constexpr const char16_t* kVersionProperty = u"SMBIOSBIOSVersion";
 constexpr long kFirstFetchTimeout = 2000;
-constexpr platform::Hresult S_OK = 0;
 
 // The value up to its first NUL; anything but a string reads as empty.
 std::u16string TextOf(const platform::Variant& value) {
@@ -32,8 +32,9 @@ void CBiosUpdateDlg::QueryIdentity() {
 bool CBiosUpdateDlg::ConnectWmi() {
     const std::u16string nameSpace = Os().Utf16FromAnsi(kNamespace);
     platform::ScopedComPtr locator;
-    if (Os().CreateWbemLocator(locator.Receive()) != S_OK) return false;
-    if (Os().ConnectServer(locator.Get(), nameSpace, m_pServices.Receive()) < 0) {
+    if (Os().CreateWbemLocator(locator.Receive()) != win::S_OK) return false;
+    platform::ScopedBstr path(nameSpace);
+    if (!path.Get() || Os().ConnectServer(locator.Get(), path.Get(), m_pServices.Receive()) < 0) {
         m_pServices.Reset();
         return false;
     }

@@ -15,8 +15,8 @@ constexpr unsigned long kBlack = Rgb(0, 0, 0);
 CBiosUpdateDlg::CBiosUpdateDlg(CDialog* parent)
     : CDialog(IDD_BIOSUPDATE_DIALOG, parent),
       m_hIcon(Os().LoadIconA(IDR_MAINFRAME)),
-      m_statusLock(Os().CreateLock()),
-      m_blackBrush(Os().CreateSolidBrush(kBlack)) {}
+      m_pStatusLock(Os().CreateLock()),
+      m_hBlackBrush(Os().CreateSolidBrush(kBlack)) {}
 
 CBiosUpdateDlg::~CBiosUpdateDlg() { Os().VariantClear(m_varValue); }
 
@@ -48,9 +48,9 @@ bool CBiosUpdateDlg::OnInitDialog() {
     Os().SetWindowTextA(window, m_strMessage);
 
     Os().LoadStringA(IDS_CONFIRM, m_strMessage);
-    if (Os().MessageBoxA(window, m_strMessage, kConfirmCaption, win::MB_YESNO) == win::IDNO) {
+    if (AskToConfirm() == win::IDNO) {
         RemoveWorkFolder();
-        Os().PostMessageA(window, WM_UPDATE_QUIT, 0, 0);
+        PostQuit();
         return false;
     }
 
@@ -61,21 +61,36 @@ bool CBiosUpdateDlg::OnInitDialog() {
     SetStatus(m_strMessage);
     Repaint();
     Os().SetTimer(window, TIMER_START, 500);
+    m_bStartArmed = true;
     return true;
+}
+
+// A quit request from elsewhere ends the box without the user's answer (and
+// stays in the queue); its result would count as yes: ask again instead.
+int CBiosUpdateDlg::AskToConfirm() {
+    for (;;) {
+        int answer = Os().MessageBoxA(GetSafeHwnd(), m_strMessage, kConfirmCaption, win::MB_YESNO);
+        if (!Os().TakeQuitRequest()) return answer;
+    }
 }
 
 CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lparam lParam) {
     switch (message) {
         case WM_UPDATE_FINISH:
-            CreateUpdateFolder();
-            RemoveWorkFolder();
-            Os().PostQuitMessage(0);
+            if (m_bWorkerDone && !m_bQuitRequested) {
+                CreateUpdateFolder();
+                RemoveWorkFolder();
+                RequestQuit();
+            }
             break;
         case WM_UPDATE_QUIT:
-            Os().PostQuitMessage(0);
+            if (m_bQuitPosted && !m_bQuitRequested) RequestQuit();
             break;
         case WM_ARM_EXIT_TIMER:
-            Os().SetTimer(GetSafeHwnd(), TIMER_EXIT, 3000);
+            if (m_bExitTimerRequested && !m_bExitTimerArmed) {
+                Os().SetTimer(GetSafeHwnd(), TIMER_EXIT, 3000);
+                m_bExitTimerArmed = true;
+            }
             return 0;
         case win::WM_POWERBROADCAST:
             if (wParam == win::PBT_APMQUERYSUSPEND || wParam == win::PBT_APMSUSPEND) {
@@ -101,11 +116,16 @@ void CBiosUpdateDlg::OnTimer(unsigned id) {
     platform::WindowHandle window = GetSafeHwnd();
     switch (id) {
         case TIMER_EXIT:
+            // The worker must be done with the dialog before it may go.
+            if (!m_bExitTimerArmed || !m_bWorkerDone) break;
             RemoveWorkFolder();
             Os().KillTimer(window, TIMER_EXIT);
-            Os().PostMessageA(window, WM_UPDATE_QUIT, 0, 0);
+            PostQuit();
             break;
         case TIMER_START:
+            // Once only: a second tick would start a second worker.
+            if (!m_bStartArmed) break;
+            m_bStartArmed = false;
             Os().SetTimer(window, TIMER_ANIMATE, 100);
             Os().KillTimer(window, TIMER_START);
             StartUpdate();
@@ -127,7 +147,7 @@ void CBiosUpdateDlg::StartUpdate() {
         delete m_pThread;
         m_pThread = nullptr;
         RemoveWorkFolder();
-        Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0);
+        PostQuit();
     }
 }
 
@@ -136,17 +156,36 @@ void CBiosUpdateDlg::ShowStatus(const std::string& text) {
     Repaint();
 }
 
-void CBiosUpdateDlg::ArmExitTimer() { Os().PostMessageA(GetSafeHwnd(), WM_ARM_EXIT_TIMER, 0, 0); }
+void CBiosUpdateDlg::ArmExitTimer() {
+    m_bExitTimerRequested = true;
+    Os().PostMessageA(GetSafeHwnd(), WM_ARM_EXIT_TIMER, 0, 0);
+}
 
-void CBiosUpdateDlg::PostFinish() { Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_FINISH, 0, 0); }
+void CBiosUpdateDlg::PostFinish() {
+    platform::WindowHandle window = GetSafeHwnd();
+    // From here on the dialog may end and be destroyed: only the copy of the
+    // handle is used.
+    m_bWorkerDone = true;
+    Os().PostMessageA(window, WM_UPDATE_FINISH, 0, 0);
+}
+
+void CBiosUpdateDlg::PostQuit() {
+    m_bQuitPosted = true;
+    Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0);
+}
+
+void CBiosUpdateDlg::RequestQuit() {
+    m_bQuitRequested = true;
+    Os().PostQuitMessage(0);
+}
 
 std::string CBiosUpdateDlg::CopyStatus() const {
-    platform::ScopedLock hold(*m_statusLock);
+    platform::ScopedLock hold(*m_pStatusLock);
     return m_strStatus;
 }
 
 void CBiosUpdateDlg::SetStatus(const std::string& text) {
-    platform::ScopedLock hold(*m_statusLock);
+    platform::ScopedLock hold(*m_pStatusLock);
     m_strStatus = text;
 }
 
@@ -197,7 +236,7 @@ CDialog::Lresult CBiosUpdateDlg::OnTimerMessage(Wparam wParam, Lparam) {
 CDialog::Lresult CBiosUpdateDlg::OnCtlColor(Wparam wParam, Lparam) {
     Default();
     Os().SetBkColor(reinterpret_cast<platform::DcHandle>(wParam), kBlack);
-    return reinterpret_cast<Lresult>(m_blackBrush.Get());
+    return reinterpret_cast<Lresult>(m_hBlackBrush.Get());
 }
 
 CDialog::Lresult CBiosUpdateDlg::OnSize(Wparam, Lparam) { return Default(); }

@@ -2,6 +2,7 @@
 // the refusal of every ordinary way out while the update runs.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,9 @@ public:
     bool PreTranslateMessage(const platform::QueuedMessage& msg) override;
     Lresult WindowProc(unsigned message, Wparam wParam, Lparam lParam) override;
     bool OnInitDialog() override;
+    // The dialog keys' commands end nothing: only the run's own signals do.
+    void OnOK() override {}
+    void OnCancel() override {}
 
     void OnTimer(unsigned id);
     void OnPaint();
@@ -70,6 +74,7 @@ public:
 protected:
     const MessageEntry* GetMessageMap() const override;
     void OnWindowDestroyed() override;
+    bool EndsOnQuit() const override { return m_bQuitRequested; }
 
 private:
     Lresult OnPaintMessage(Wparam wParam, Lparam lParam);
@@ -80,6 +85,9 @@ private:
     Lresult OnSize(Wparam wParam, Lparam lParam);
     Lresult OnQueryEndSession(Wparam wParam, Lparam lParam);
 
+    int AskToConfirm();
+    void PostQuit();
+    void RequestQuit();
     void CoverScreen();
     void Repaint();
     void SetStatus(const std::string& text);
@@ -90,15 +98,24 @@ private:
     static void Restore(platform::DcHandle canvas, platform::DcHandle background,
                         const platform::Rect& area);
 
-    std::unique_ptr<platform::Lock> m_statusLock;
-    platform::ScopedGdiObject m_blackBrush;
+    std::unique_ptr<platform::Lock> m_pStatusLock;
+    platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
+    // Only the run's own signals end it; a message number alone proves
+    // nothing, since any program may post it. The worker's two flags are set
+    // on its thread before it posts the message they vouch for.
+    std::atomic<bool> m_bExitTimerRequested{false};
+    std::atomic<bool> m_bWorkerDone{false};  // the worker's last touch of the dialog
+    bool m_bStartArmed = false;
+    bool m_bExitTimerArmed = false;
+    bool m_bQuitPosted = false;     // WM_UPDATE_QUIT posted by the dialog itself
+    bool m_bQuitRequested = false;  // the dialog asked its UI loop to end
     // Loaded once and kept between paints: the background as stored, the
     // marker piece, and the canvas each paint composes on.
-    platform::ScopedGdiObject m_background;
+    platform::ScopedGdiObject m_hBackground;
     unsigned m_nBackgroundId = 0;
-    platform::ScopedGdiObject m_piece;
-    platform::ScopedGdiObject m_canvas;
+    platform::ScopedGdiObject m_hPiece;
+    platform::ScopedGdiObject m_hCanvas;
     unsigned m_nCanvasBackgroundId = 0;  // the background the canvas was copied from
     // Memory contexts holding the three, made at the first paint.
     CMemoryDc m_hBackgroundDc;

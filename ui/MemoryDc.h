@@ -3,13 +3,12 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/Scoped.h"
 
-class CMemoryDc {
+class CMemoryDc : platform::NoCopy {
 public:
     CMemoryDc() = default;
     ~CMemoryDc() { Release(); }
-    CMemoryDc(const CMemoryDc&) = delete;
-    CMemoryDc& operator=(const CMemoryDc&) = delete;
 
     // Selects bitmap, making the context, compatible with screen, on first
     // use. A null bitmap leaves the selection as it is.
@@ -17,10 +16,10 @@ public:
     // Puts the context's own bitmap back and deletes the context, so that
     // the bitmap it held may be deleted.
     void Release();
-    platform::DcHandle Get() const { return m_hDc; }
+    platform::DcHandle Get() const { return m_hDC; }
 
 private:
-    platform::DcHandle m_hDc = nullptr;
+    platform::DcHandle m_hDC = nullptr;
     platform::GdiObject m_hOwnBitmap = nullptr;  // what the context held when made
     platform::GdiObject m_hSelected = nullptr;
 };

@@ -32,7 +32,7 @@ void CBiosUpdateDlg::OnPaint() {
         Restore(picture, background, layout.statusRect);
     } else {
         Restore(picture, background, platform::Rect{0, 0, ui::kPictureWidth, ui::kPictureHeight});
-        if (m_background.Get() && m_canvas.Get()) m_nCanvasBackgroundId = layout.backgroundBitmap;
+        if (m_hBackground.Get() && m_hCanvas.Get()) m_nCanvasBackgroundId = layout.backgroundBitmap;
     }
 
     const ui::MarkerBlit marker = ui::MarkerFor(m_nAnimStep);
@@ -59,19 +59,19 @@ void CBiosUpdateDlg::OnPaint() {
 // paint together; they are loaded once, and again when the locale changes,
 // and kept selected into their memory contexts.
 void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned backgroundId) {
-    if (!m_background.Get() || m_nBackgroundId != backgroundId) {
+    if (!m_hBackground.Get() || m_nBackgroundId != backgroundId) {
         m_hBackgroundDc.Release();  // a selected bitmap cannot be deleted
-        m_background.Reset(Os().LoadBitmapA(backgroundId));
+        m_hBackground.Reset(Os().LoadBitmapA(backgroundId));
         m_nBackgroundId = backgroundId;
     }
-    if (!m_piece.Get()) m_piece.Reset(Os().LoadBitmapA(IDB_MARKER));
-    if (!m_canvas.Get()) {
-        m_canvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
+    if (!m_hPiece.Get()) m_hPiece.Reset(Os().LoadBitmapA(IDB_MARKER));
+    if (!m_hCanvas.Get()) {
+        m_hCanvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
         m_nCanvasBackgroundId = 0;
     }
-    m_hBackgroundDc.Select(screen, m_background.Get());
-    m_hPieceDc.Select(screen, m_piece.Get());
-    m_hCanvasDc.Select(screen, m_canvas.Get());
+    m_hBackgroundDc.Select(screen, m_hBackground.Get());
+    m_hPieceDc.Select(screen, m_hPiece.Get());
+    m_hCanvasDc.Select(screen, m_hCanvas.Get());
 }
 
 void CBiosUpdateDlg::Restore(platform::DcHandle canvas, platform::DcHandle background,

@@ -66,6 +66,9 @@ void CHWDriverDownloadThread::RunProcessAndWait(std::string application, std::st
     }
     platform::AutoCloseHandle process(started.process);
     platform::AutoCloseHandle thread(started.thread);  // closed first
+    // The utility holds the instance guard too: should this process die while
+    // it flashes, a second start is still refused until the utility has ended.
+    Os().DuplicateInstanceMutexInto(process.Get());
     Os().WaitForSingleObject(process.Get(), win::INFINITE);
 }
 

@@ -2,11 +2,13 @@
 
 #include <limits>
 
+#include "platform/CharClass.h"
+
 namespace update {
 
-namespace {
+using platform::IsSpace;
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+namespace {
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -44,8 +44,8 @@ void CDialog::EndDialog() {
 }
 
 CDialog::Lresult CDialog::Default() {
-    return platform::Os().DefaultWindowProc(m_hWnd, m_current.message, m_current.wParam,
-                                            m_current.lParam);
+    return platform::Os().DefaultWindowProc(m_hWnd, m_msgCur.message, m_msgCur.wParam,
+                                            m_msgCur.lParam);
 }
 
 const CDialog::MessageEntry* CDialog::GetMessageMap() const { return nullptr; }
@@ -57,16 +57,18 @@ bool CDialog::HandleInitDialog(platform::WindowHandle window) {
 }
 
 CDialog::Lresult CDialog::HandleMessage(unsigned message, Wparam wParam, Lparam lParam) {
-    CurrentMessage outer = m_current;
-    m_current = CurrentMessage{message, wParam, lParam};
+    CurrentMessage outer = m_msgCur;
+    m_msgCur = CurrentMessage{message, wParam, lParam};
     Lresult result = WindowProc(message, wParam, lParam);
-    m_current = outer;
+    m_msgCur = outer;
     return result;
 }
 
 bool CDialog::HandlePreTranslate(const platform::QueuedMessage& msg) {
     return PreTranslateMessage(msg);
 }
+
+bool CDialog::HandleQuit() { return EndsOnQuit(); }
 
 void CDialog::HandleDestroyed() {
     OnWindowDestroyed();

@@ -43,6 +43,9 @@ protected:
     virtual const MessageEntry* GetMessageMap() const;
     // Called once the window is gone.
     virtual void OnWindowDestroyed() {}
+    // Whether a quit request taken from the queue ends the UI loop; the
+    // framework's dialog ends on any.
+    virtual bool EndsOnQuit() const { return true; }
 
     template <class Derived>
     static constexpr Handler Route(Lresult (Derived::*handler)(Wparam, Lparam)) {
@@ -53,6 +56,7 @@ private:
     bool HandleInitDialog(platform::WindowHandle window) override;
     Lresult HandleMessage(unsigned message, Wparam wParam, Lparam lParam) override;
     bool HandlePreTranslate(const platform::QueuedMessage& msg) override;
+    bool HandleQuit() override;
     void HandleDestroyed() override;
 
     struct CurrentMessage {
@@ -64,5 +68,5 @@ private:
     unsigned m_nTemplateId;
     platform::WindowHandle m_hWnd = nullptr;
     bool m_bCreated = false;
-    CurrentMessage m_current;
+    CurrentMessage m_msgCur;
 };

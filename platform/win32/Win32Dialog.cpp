@@ -33,7 +33,9 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
-    if (message != WM_INITDIALOG) return FALSE;
+    // Bound once: a later WM_INITDIALOG (one posted by another program
+    // reaches here through the default processing) carries no binding.
+    if (message != WM_INITDIALOG || BindingOf(window)) return FALSE;
     auto* binding = reinterpret_cast<DialogBinding*>(lParam);
     binding->window = window;
     ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(binding));
@@ -44,6 +46,21 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
 
 bool BelongsToDialog(HWND dialog, HWND window) {
     return window && (window == dialog || ::IsChild(dialog, window));
+}
+
+// Messages that only the window system sends while it makes or destroys a
+// window; posted ones come from elsewhere and must not unbind the dialog.
+bool IsSentOnly(UINT message) {
+    switch (message) {
+        case WM_NCCREATE:
+        case WM_CREATE:
+        case WM_INITDIALOG:
+        case WM_DESTROY:
+        case WM_NCDESTROY:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -60,11 +77,13 @@ void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
         BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
         if (got == -1) break;
         if (got == 0) {
+            if (!host.HandleQuit()) continue;
             // Leave the quit request for whoever runs the next loop.
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
         if (BelongsToDialog(dialog, msg.hwnd)) {
+            if (IsSentOnly(msg.message)) continue;
             QueuedMessage queued{FromHwnd(msg.hwnd), msg.message, msg.wParam, msg.lParam};
             if (host.HandlePreTranslate(queued)) continue;
         }

@@ -22,6 +22,7 @@ public:
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;
     MutexResult CreateInstanceMutex(const std::string& name) override;
+    bool DuplicateInstanceMutexInto(KernelHandle process) override;
     bool GetSystemPowerStatus(PowerStatus& status) override;
     unsigned long GetSystemDefaultLCID() override;
     void Sleep(unsigned long milliseconds) override;
@@ -77,6 +78,7 @@ public:
                          Lparam lParam) override;
     bool PostMessageA(WindowHandle window, unsigned message, Wparam wParam, Lparam lParam) override;
     void PostQuitMessage(int exitCode) override;
+    bool TakeQuitRequest() override;
     bool SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) override;
     bool KillTimer(WindowHandle window, unsigned id) override;
     bool InvalidateRect(WindowHandle window, bool erase) override;
@@ -115,8 +117,7 @@ public:
 
     // WMI (Win32Wmi.cpp)
     Hresult CreateWbemLocator(ComObject*& locator) override;
-    Hresult ConnectServer(ComObject* locator, const std::u16string& nameSpace,
-                          ComObject*& services) override;
+    Hresult ConnectServer(ComObject* locator, Bstr nameSpace, ComObject*& services) override;
     Hresult CreateInstanceEnum(ComObject* services, Bstr className, long flags,
                                ComObject*& enumerator) override;
     Hresult EnumNext(ComObject* enumerator, long timeout, unsigned long count, ComObject*& object,
@@ -129,7 +130,7 @@ public:
 
 private:
     // The single-instance mutex: never closed, the system drops it at exit.
-    HANDLE instanceMutex_ = nullptr;
+    HANDLE m_hInstanceMutex = nullptr;
 };
 
 }  // namespace platform

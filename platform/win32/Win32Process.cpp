@@ -25,15 +25,15 @@ DWORD WINAPI ThreadMain(LPVOID parameter) {
 
 class CriticalSectionLock final : public Lock {
 public:
-    CriticalSectionLock() { ::InitializeCriticalSection(&section_); }
-    ~CriticalSectionLock() override { ::DeleteCriticalSection(&section_); }
+    CriticalSectionLock() { ::InitializeCriticalSection(&m_section); }
+    ~CriticalSectionLock() override { ::DeleteCriticalSection(&m_section); }
     CriticalSectionLock(const CriticalSectionLock&) = delete;
     CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-    void Enter() override { ::EnterCriticalSection(&section_); }
-    void Leave() override { ::LeaveCriticalSection(&section_); }
+    void Enter() override { ::EnterCriticalSection(&m_section); }
+    void Leave() override { ::LeaveCriticalSection(&m_section); }
 
 private:
-    CRITICAL_SECTION section_;
+    CRITICAL_SECTION m_section;
 };
 
 }  // namespace

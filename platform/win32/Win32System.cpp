@@ -57,9 +57,17 @@ void Win32Platform::InitCommonControls() {
 MutexResult Win32Platform::CreateInstanceMutex(const std::string& name) {
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
     DWORD error = ::GetLastError();
-    if (mutex && !instanceMutex_) instanceMutex_ = mutex;
+    if (mutex && !m_hInstanceMutex) m_hInstanceMutex = mutex;
     if (error == ERROR_ALREADY_EXISTS) return MutexResult::AlreadyExists;
     return mutex ? MutexResult::Created : MutexResult::Failed;
+}
+
+// The copy lives in the other process's handle table and goes with it.
+bool Win32Platform::DuplicateInstanceMutexInto(KernelHandle process) {
+    if (!m_hInstanceMutex) return false;
+    HANDLE copy = nullptr;
+    return ::DuplicateHandle(::GetCurrentProcess(), m_hInstanceMutex, ToHandle(process), &copy, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS) != FALSE;
 }
 
 bool Win32Platform::GetSystemPowerStatus(PowerStatus& status) {

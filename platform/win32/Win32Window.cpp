@@ -21,6 +21,11 @@ bool Win32Platform::PostMessageA(WindowHandle window, unsigned message, Wparam w
 
 void Win32Platform::PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
 
+bool Win32Platform::TakeQuitRequest() {
+    MSG msg = {};
+    return ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
 bool Win32Platform::SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) {
     return ::SetTimer(ToHwnd(window), id, milliseconds, nullptr) != 0;
 }

@@ -21,31 +21,17 @@ ComObject* AsObject(IUnknown* object) { return reinterpret_cast<ComObject*>(obje
 
 BSTR AsBstr(Bstr text) { return reinterpret_cast<BSTR>(text); }
 
-// A BSTR this file allocates for one call and frees after it.
-class ScopedBstr {
-public:
-    explicit ScopedBstr(const std::u16string& text)
-        : text_(::SysAllocString(reinterpret_cast<const OLECHAR*>(text.c_str()))) {}
-    ~ScopedBstr() { ::SysFreeString(text_); }
-    ScopedBstr(const ScopedBstr&) = delete;
-    ScopedBstr& operator=(const ScopedBstr&) = delete;
-    BSTR Get() const { return text_; }
-
-private:
-    BSTR text_;
-};
-
 // A VARIANT of this file, cleared when it goes.
 class ScopedVariant {
 public:
-    ScopedVariant() { ::VariantInit(&value_); }
-    ~ScopedVariant() { ::VariantClear(&value_); }
+    ScopedVariant() { ::VariantInit(&m_var); }
+    ~ScopedVariant() { ::VariantClear(&m_var); }
     ScopedVariant(const ScopedVariant&) = delete;
     ScopedVariant& operator=(const ScopedVariant&) = delete;
-    VARIANT* Get() { return &value_; }
+    VARIANT* Get() { return &m_var; }
 
 private:
-    VARIANT value_;
+    VARIANT m_var;
 };
 
 Variant ToVariant(const VARIANT& value) {
@@ -76,13 +62,10 @@ Hresult Win32Platform::CreateWbemLocator(ComObject*& locator) {
     return result;
 }
 
-Hresult Win32Platform::ConnectServer(ComObject* locator, const std::u16string& nameSpace,
-                                     ComObject*& services) {
-    ScopedBstr path(nameSpace);
-    if (path.Get() == nullptr) return E_OUTOFMEMORY;
+Hresult Win32Platform::ConnectServer(ComObject* locator, Bstr nameSpace, ComObject*& services) {
     IWbemServices* connected = nullptr;
     const HRESULT result = As<IWbemLocator>(locator)->ConnectServer(
-        path.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &connected);
+        AsBstr(nameSpace), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &connected);
     services = AsObject(connected);
     return result;
 }

@@ -3,13 +3,13 @@ confirmed run as the machine keeps them (update marker, update folder, work
 folder, the flash utility's log), the status line's timeline on the screen,
 and the window's refusals while it runs."""
 
-import datetime
 import os
 import shutil
 import time
 
 from cases import CONFIRM_TITLE, case
-from machine import WORK_FOLDER
+from hardening_run import read_flash_log
+from machine import WORK_FOLDER, raw_clock
 from screen import Layout, Watcher
 
 DIALOG_TITLE = 129
@@ -61,24 +61,6 @@ def package_files(c, flash_seconds):
             "winflash.ini": b"seconds=%g\r\n" % flash_seconds}
 
 
-def read_flash_log(path):
-    """The stand-in's log as one dict a run."""
-    runs = []
-    if not path.exists():
-        return runs
-    for line in path.read_text(errors="replace").splitlines():
-        if line.startswith("start="):
-            runs.append({})
-        if runs and "=" in line:
-            key, value = line.split("=", 1)
-            runs[-1][key] = value.split(" pid=")[0] if key == "end" else value
-    return runs
-
-
-def clock(stamp):
-    return datetime.datetime.strptime(stamp, "%Y-%m-%dT%H:%M:%S.%f").timestamp()
-
-
 class ConfirmedRun:
     """One run answered with Yes, watched on the screen until it ends."""
 
@@ -102,10 +84,9 @@ class ConfirmedRun:
         """Answers Yes, runs during(self) meanwhile, and waits for the end."""
         c = self.c
         with self.watcher:
-            self.clicked = time.time()
-            self.pressed = time.monotonic()
+            self.pressed = raw_clock()
             c.m.press(CONFIRM_TITLE, "yes")
-            self.answered = time.monotonic()
+            self.answered = raw_clock()
             c.step("confirmed")
             if during:
                 during(self)
@@ -153,7 +134,7 @@ def check_traces(c, r, flashed):
     c.equal(kept, r.files, "the work folder is kept with its files untouched")
     if not flashed:
         c.equal(log, None, "the flash utility did not run (no winflash.log)")
-    return read_flash_log(r.work / "winflash.log")
+    return read_flash_log(r.work)
 
 
 def check_timeline(c, r, texts_after_verifying, last_wait):
@@ -229,7 +210,7 @@ def declined_run(c, folder, while_asking=None):
         while_asking(exe)
     with Watcher(m.session.display, tuple(m.session.state["screen"]), Layout("en")) as watcher:
         m.press(CONFIRM_TITLE, "no")
-        declined = time.monotonic()
+        declined = raw_clock()
         if c.expect_exit(run, "declined"):
             c.check(run.ended - declined < 2.0,
                     f"the run ends at once ({run.ended - declined:.2f} s after No)")
@@ -305,17 +286,17 @@ def check_flash(c, r, flash_seconds, command_line):
             "the utility's working directory")
     worker = check_timeline(c, r, 2, 1.0 + flash_seconds)
     check_animation(c, r)
-    if "start" in log and "end" in log and r.ended:
-        started = clock(log["start"]) - r.clicked
-        c.step(f"the utility ran {clock(log['end']) - clock(log['start']):.2f} s from "
+    if "start_s" in log and "end_s" in log and r.ended:
+        started = r.since_confirm(log["start_s"])
+        c.step(f"the utility ran {log['end_s'] - log['start_s']:.2f} s from "
                f"{started:.2f} s after the answer")
         if worker is not None:
             earliest, latest = (started - r.since_confirm(t) for t in reversed(worker))
             c.check(earliest - 0.3 <= FLASH_AT_S <= latest + 0.3,
                     f"the utility starts at t = 12 s of the worker "
                     f"({earliest:.2f}..{latest:.2f} s)")
-        after = r.clicked + r.since_confirm(r.run.ended) - clock(log["end"])
-        c.check(-0.2 <= after <= 1.0, f"the run ends when the utility has ended ({after:.2f} s)")
+        after = r.run.ended - log["end_s"]
+        c.check(-0.002 <= after <= 1.0, f"the run ends when the utility has ended ({after:.2f} s)")
     if r.total is not None:
         expected = WORKER_START_S + FLASH_AT_S + flash_seconds
         c.step(f"package newer: answer to exit {r.total:.2f} s; the timeline says "

@@ -7,14 +7,13 @@ every stage. Each run is followed through Wine's debug output
 import shutil
 import time
 from concurrent.futures import ThreadPoolExecutor
-from datetime import datetime
 from pathlib import Path
 
 from cases import case
 from hardening_run import (CHANNELS, CONFIRM_TITLE, DIALOG_TITLE, IMAGE_NAME, MARKER_KEY,
                            MARKER_NAME, MARKER_TEXT, POWER_TITLE, TracedRun, flash_files,
                            read_flash_log, reset_outcome, update_folder)
-from machine import RUN_KEY, WORK_FOLDER
+from machine import RUN_KEY, WORK_FOLDER, raw_clock, wait_until
 
 # After the answer: 138 drawn at +2.0 s, the worker's statuses 3.5, 5.5, 7.5
 # and 11.5 s after 138 (TIMER_START 0.5 s, the worker's own 1 s pause, then
@@ -67,12 +66,17 @@ def check_ended(c, run, what, timeout):
     return c.equal(code, 0, f"{what}: exit code")
 
 
+CLOCK_STEP_S = 0.002  # the trace and the stand-in's log both count whole milliseconds
+
+
 def check_marker_once(c, run, what, not_before=None):
     writes = run.marker_writes()
     c.equal(len(writes), 1, f"{what}: marker writes")
     if writes and not_before is not None:
-        c.check(writes[0] >= not_before - 0.05, f"{what}: the marker is written after the utility "
-                f"ended ({writes[0] - not_before:+.3f} s)")
+        if c.check(writes[0] >= not_before - CLOCK_STEP_S, f"{what}: the marker is written "
+                   f"after the utility ended ({writes[0] - not_before:+.3f} s)"):
+            c.step(f"{what}: the marker is written {writes[0] - not_before:.3f} s after the "
+                   "utility's end")
     value = c.m.reg_value(MARKER_KEY, MARKER_NAME)
     c.equal(value and value["text"], MARKER_TEXT, f"{what}: marker value")
 
@@ -90,20 +94,24 @@ def check_timeline(c, run, what):
                     f"{what}: status {sid} at +{t - start:.2f} s after 138, expected +{ideal} s")
 
 
-def utility_window(run, work):
-    """(start, end) of the stand-in's only run on the trace clock; end is
-    None when it logged none (crash)."""
+# The stand-in logs its start this soon after the trace shows its process;
+# a log on another clock than the trace's would miss it.
+LOGGED_AFTER_TRACE_S = 1.0
+
+
+def utility_window(c, run, work, what):
+    """(start, end) of the stand-in's only run on raw_clock, from the
+    monotonic_ms of its log; end is None when it logged none (crash).
+    Checks that the log and the trace read one clock."""
     starts = run.utility_starts()
     logged = read_flash_log(work)
-    if not starts or not logged:
+    if not starts or not logged or "start_s" not in logged[0]:
         return None, None
-    first = logged[0]
-    if "end" not in first:
-        return starts[0][0], None
-    fmt = "%Y-%m-%dT%H:%M:%S.%f"
-    began = datetime.strptime(first["start"], fmt)
-    ended = datetime.strptime(first["end"].split()[0], fmt)
-    return starts[0][0], starts[0][0] + (ended - began).total_seconds()
+    start = logged[0]["start_s"]
+    after = start - starts[0][0]
+    c.check(-CLOCK_STEP_S <= after <= LOGGED_AFTER_TRACE_S, f"{what}: the utility logs its start "
+            f"{after:+.3f} s after the trace shows its process (one clock)")
+    return start, logged[0].get("end_s")
 
 
 def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=None,
@@ -134,7 +142,7 @@ def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=N
         c.check(len(logged) in (0, 1), f"{what}: the utility runs once or not at all")
     else:
         c.equal(len(logged), utility_runs, f"{what}: runs of the utility")
-    start, end = utility_window(run, work)
+    start, end = utility_window(c, run, work, what)
     if start is not None and shown_137 is not None:
         c.check(abs(start - shown_137 - UTILITY_AFTER_137) <= TIMELINE_SLACK_S,
                 f"{what}: the utility starts {start - shown_137:.2f} s after 137")
@@ -307,11 +315,11 @@ def ten_instances(c):
         while time.monotonic() < deadline and sum(r.running() for r in runs) > 1:
             for r in runs:
                 if r.ended is None and not r.running():
-                    r.ended = time.monotonic()
+                    r.ended = raw_clock()
             time.sleep(0.05)
         ended = [r for r in runs if not r.running()]
         for r in ended:
-            r.ended = r.ended or time.monotonic()
+            r.ended = r.ended or raw_clock()
             r.proc.wait()
         c.equal(len(ended), INSTANCES - 1, "instances that ended")
         c.equal([r.proc.returncode for r in ended], [0] * len(ended), "their exit codes")
@@ -335,7 +343,75 @@ def ten_instances(c):
         m.reg_delete(RUN_KEY, "BIOSUpdate")
 
 
-# -- close requests and keys -------------------------------------------------------------
+# -- an instance killed mid-flash ----------------------------------------------------
+
+ORPHAN_SECONDS = 20
+KILLED_INTO_FLASH_S = 2.0
+NOTHING_SHOWN_S = 5.0  # a start that passes the guard shows its box well within this
+ORPHAN_END_S = 5.0  # the utility's process is gone this soon after its logged end
+
+
+@case("killed_mid_flash")
+def killed_mid_flash(c):
+    """The instance is killed (SIGKILL of its Unix process, as the task
+    manager ends a program) while its flash utility runs: while the orphaned
+    utility runs, a second start shows nothing and ends with exit code 0;
+    once the utility has ended, a start asks again."""
+    m = c.m
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    exe = m.install(c.config.exe, "killed", work_files=flash_files(c.config.winflash,
+                                                                    ORPHAN_SECONDS))
+    work = exe.parent / WORK_FOLDER
+    utility = work / "winflash.exe"
+    run = traced(c, exe)
+    if not confirm(c, run):
+        return
+    starts = run.wait_for(run.utility_starts, RUN_UP_S)
+    if not c.check(starts, "the utility starts"):
+        return
+    time.sleep(KILLED_INTO_FLASH_S)
+    run.kill()
+    c.step(f"killed the instance (SIGKILL) {raw_clock() - starts[0][0]:.2f} s into the "
+           "utility's run")
+    c.equal(run.code, -9, "the instance's end")
+    c.check(m.ui("gone", DIALOG_TITLE, wait_ms=5000)[0] == 0, "its update screen is gone")
+
+    second = c.start(exe)
+    titles = (CONFIRM_TITLE, POWER_TITLE, DIALOG_TITLE)
+    shown = wait_until(lambda: [w.title for w in m.windows() if w.visible and w.title in titles]
+                       or not second.running(), NOTHING_SHOWN_S)
+    if not c.check(shown in (True, False), f"while the orphaned utility runs, a second start "
+                   f"shows nothing (shown: {shown})"):
+        m.press(shown[0], "no" if shown[0] == CONFIRM_TITLE else "ok")
+    if c.expect_exit(second, "the second start"):
+        c.check(second.elapsed < NOTHING_SHOWN_S, f"the second start ends at once "
+                f"({second.elapsed:.2f} s)")
+    logged = read_flash_log(work)
+    c.check(len(logged) == 1 and "end" not in logged[0] and m.unix_pids(utility),
+            f"the orphaned utility still runs, alone: {logged}")
+
+    # The orphan's end, then its process's.
+    if not c.check(wait_until(lambda: "end_s" in (read_flash_log(work) or [{}])[0],
+                              ORPHAN_SECONDS + 10, step=0.1), "the utility logs its end"):
+        return
+    ended = read_flash_log(work)[0]["end_s"]
+    c.check(wait_until(lambda: not m.unix_pids(utility), ORPHAN_END_S),
+            "the utility's process ends")
+    c.step(f"the orphaned utility ended {ended - starts[0][0]:.2f} s after its start, "
+           f"{ended - second.ended:.2f} s after the second start's end")
+    c.equal(m.reg_value(MARKER_KEY, MARKER_NAME), None, "no marker")
+    c.check(not update_folder(m).exists(), "no update folder")
+
+    third = c.start(exe)
+    if c.check(m.wait_window(CONFIRM_TITLE, 30000), "after the utility's end, a start asks"):
+        c.step(f"the confirmation shows {third.elapsed:.2f} s after the start")
+        m.press(CONFIRM_TITLE, "no")
+    c.expect_exit(third, "the start after the utility's end, declined")
+    c.equal(len(read_flash_log(work)), 1, "runs of the utility")
+
+
+# -- close requests, keys and requests from other programs ----------------------------
 
 CLOSE_REQUESTS = 100
 KEYS = ("esc", "enter", "altf4")
@@ -343,13 +419,69 @@ KEYS = ("esc", "enter", "altf4")
 STAGES = [("placing (the 2 s pause)", None, 5), ("initialising", 138, 10),
           ("loading", 131, 8), ("verifying", 132, 8), ("checking", 135, 15),
           ("updating", 137, CLOSE_REQUESTS)]
+# What another program may post to the update screen or to its thread:
+# (what, uidriver command, its arguments after the title). The program's own
+# numbers: WM_UPDATE_FINISH, WM_UPDATE_QUIT, WM_TIMER with TIMER_EXIT, and
+# the worker's private request to arm TIMER_EXIT.
+OUTSIDE_REQUESTS = [
+    ("WM_COMMAND IDOK", "post", ("command", 1)),
+    ("WM_COMMAND IDCANCEL", "post", ("command", 2)),
+    ("WM_COMMAND 1000", "post", ("command", 1000)),
+    ("WM_QUIT to the dialog's thread", "quit", ()),
+    ("WM_UPDATE_FINISH", "post", (0x0806,)),
+    ("WM_UPDATE_QUIT", "post", (0x0807,)),
+    ("WM_TIMER TIMER_EXIT", "post", ("timer", 3935, 0)),
+    ("the request to arm TIMER_EXIT", "post", (0x8806,)),
+    ("WM_INITDIALOG", "post", (0x0110, 0, 0)),
+    ("WM_DESTROY", "post", (0x0002,)),
+    ("WM_NCDESTROY", "post", (0x0082,)),
+]
+REQUEST_SETTLE_S = 0.3  # a request that ended the screen did so within this
+SCREEN_POLL_S = 0.1
+
+
+def post_requests(m, requests):
+    """Posts each request as another program would; the names of those
+    uidriver could not post."""
+    return [what for what, command, args in requests
+            if m.ui(command, DIALOG_TITLE, *map(str, args))[0] != 0]
+
+
+def requests_during_flash(c, run, work):
+    """Every outside request, one after the other while the utility runs;
+    after each, the screen and the run go on."""
+    m = c.m
+    if not c.check(run.wait_for(run.utility_starts, 10), "the utility starts"):
+        return
+    for what, command, args in OUTSIDE_REQUESTS:
+        c.equal(post_requests(m, [(what, command, args)]), [], f"{what} posted")
+        time.sleep(REQUEST_SETTLE_S)
+        c.check(run.running() and len(m.visible_titled(DIALOG_TITLE)) == 1,
+                f"after {what} during the flash: the update screen is up and the program runs")
+    logged = read_flash_log(work)
+    c.check(logged and "end" not in logged[0], "the utility still ran after the last request")
+    c.step(f"during the flash: each of the {len(OUTSIDE_REQUESTS)} requests posted, "
+           f"{REQUEST_SETTLE_S} s apart or more")
+
+
+def screen_gone_by(c, run):
+    """Watches the update screen until the run ends; a time by which it was
+    first seen gone, or None when it was up until the end."""
+    while run.running():
+        up = c.m.visible_titled(DIALOG_TITLE)
+        if not up:
+            return raw_clock()
+        time.sleep(SCREEN_POLL_S)
+    return None
 
 
 @case("close_and_keys_every_stage")
 def close_and_keys_every_stage(c):
     """Esc, Enter and Alt+F4, posted and injected as input, and WM_CLOSE,
-    100 times over the run, in every stage after the confirmation: the
-    screen stays and the run ends normally."""
+    100 times over the run, in every stage after the confirmation, and the
+    requests another program may post (OUTSIDE_REQUESTS), spread over the
+    stages and each again while the utility runs: the screen stays until
+    the utility ends, and the run ends normally."""
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
@@ -362,14 +494,19 @@ def close_and_keys_every_stage(c):
         return
     sent = 0
     answers = set()
+    before_flash = len(STAGES) - 1
     for index, (stage, status, quota) in enumerate(STAGES):
         if status is not None and not c.check(run.wait_status(status, RUN_UP_S) is not None,
                                               f"{stage}: status {status} is drawn"):
             return
-        # The keys go in parallel, so that they all land within the stage.
-        with ThreadPoolExecutor(len(KEYS) * 2) as pool:
+        if index == before_flash:
+            requests_during_flash(c, run, work)
+        share = OUTSIDE_REQUESTS[index::before_flash] if index < before_flash else []
+        # The keys and requests go in parallel, so that they all land within the stage.
+        with ThreadPoolExecutor(len(KEYS) * 2 + 1) as pool:
             pressed = [pool.submit(m.key, DIALOG_TITLE, key) for key in KEYS]
             pressed += [pool.submit(m.ui, "--input", "key", DIALOG_TITLE, key) for key in KEYS]
+            posted = pool.submit(post_requests, m, share)
             nxt = STAGES[index + 1][1] if index + 1 < len(STAGES) else None
             stage_sent = 0
             while sent < CLOSE_REQUESTS and stage_sent < quota:
@@ -380,18 +517,28 @@ def close_and_keys_every_stage(c):
                 stage_sent += 1
             for done in pressed:
                 done.result()
+            c.equal(posted.result(), [], f"{stage}: requests that could not be posted")
         shown = run.statuses()
-        c.step(f"{stage}: Esc, Enter, Alt+F4 (posted and as input) and {stage_sent} WM_CLOSE; "
-               f"status now {shown[-1][1] if shown else None}")
+        requests = "".join(f", {what}" for what, _, _ in share)
+        c.step(f"{stage}: Esc, Enter, Alt+F4 (posted and as input){requests} and {stage_sent} "
+               f"WM_CLOSE; status now {shown[-1][1] if shown else None}")
         c.check(run.running(), f"{stage}: the program still runs")
         c.equal(len(m.visible_titled(DIALOG_TITLE)), 1, f"{stage}: the update screen is up")
     c.equal(sent, CLOSE_REQUESTS, "WM_CLOSE sent")
     c.equal(answers, {0}, "answers to WM_CLOSE")
+    gone_by = screen_gone_by(c, run)
     check_ended(c, run, "battered run", 60)
     check_timeline(c, run, "battered run")
     logged = read_flash_log(work)
     c.equal(len(logged), 1, "runs of the utility")
-    check_marker_once(c, run, "battered run", not_before=utility_window(run, work)[1])
+    start, end = utility_window(c, run, work, "battered run")
+    gone = gone_by or run.ended
+    if c.check(end is not None and gone is not None, "the utility logs its end"):
+        c.check(gone >= end, f"the update screen stays until the utility ends (gone by "
+                f"{gone - end:+.2f} s after its end)")
+        c.step(f"the utility ran {end - start:.2f} s; the screen was gone by {gone - end:+.2f} s "
+               "after its end")
+    check_marker_once(c, run, "battered run", not_before=end)
     c.check(update_folder(m).is_dir(), "the update folder is created")
     check_untouched(c, before, work, "battered run")
 

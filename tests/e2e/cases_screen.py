@@ -13,6 +13,7 @@ from pathlib import Path
 
 from cases import CONFIRM_TITLE, case
 from cases_dialog import clear_traces, package_files
+from machine import raw_clock, wait_until
 from screen import PICTURE_W, Frame, Layout, grab, save_png
 
 PAIR_GAP_S = 0.15
@@ -22,7 +23,7 @@ TOP_GAP = 4  # rows between the rectangle's top and the first ink (2 seen)
 
 
 def shoot(c, layout):
-    started = time.monotonic()
+    started = raw_clock()
     return Frame(grab(c.m.session.display), layout, started)
 
 
@@ -62,20 +63,11 @@ def marker_pair(c, layout, tries=4):
     """Two screenshots 150 ms apart, both with the marker on the track."""
     for _ in range(tries):
         first = shoot(c, layout)
-        time.sleep(max(0.0, first.taken + PAIR_GAP_S - time.monotonic()))
+        time.sleep(max(0.0, first.taken + PAIR_GAP_S - raw_clock()))
         second = shoot(c, layout)
         if first.step and second.step:
             return first, second
     return None
-
-
-def wait_for(predicate, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.05)
-    return False
 
 
 def screen_run(c, lang, size):
@@ -95,7 +87,7 @@ def screen_run(c, lang, size):
     c.step(f"confirmed on a {width}x{height} screen")
 
     # Early in the run: the marker moves between two shots.
-    wait_for(lambda: shoot(c, layout).step, 10)
+    wait_until(lambda: shoot(c, layout).step, 10)
     pair = marker_pair(c, layout)
     if c.check(pair is not None, "two screenshots with the marker on the track"):
         first, second = pair
@@ -109,12 +101,12 @@ def screen_run(c, lang, size):
 
     # While the utility runs, under the longest status line: a screenshot
     # every 100 ms, checked once the run is over.
-    if c.check(wait_for(flash_log.exists, 20), "the flash utility starts"):
+    if c.check(wait_until(flash_log.exists, 20), "the flash utility starts"):
         shots = []
         while run.running() and len(shots) < 30:
-            started = time.monotonic()
+            started = raw_clock()
             shots.append((started, grab(m.session.display)))
-            time.sleep(max(0.0, started + 0.1 - time.monotonic()))
+            time.sleep(max(0.0, started + 0.1 - raw_clock()))
         # The last ones may show the window going.
         frames = [f for f in (Frame(shot, layout, t) for t, shot in shots)
                   if layout.shows_track(f.picture)]

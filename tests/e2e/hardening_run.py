@@ -6,8 +6,8 @@ writes lines like
   3402.019:0028:002c:trace:text:DrawTextExW L"Loading BIOS update files. ", ...
 
 into one trace file: milliseconds of the monotonic raw clock (the one
-time.CLOCK_MONOTONIC_RAW reads), Windows process and thread ids, and the
-event. From it a run yields, without changing the program: when each status
+machine.raw_clock reads, and the stand-in utility's monotonic_ms), Windows
+process and thread ids, and the event. From it a run yields, without changing the program: when each status
 text was first drawn, which thread loaded which string, which modules were
 loaded from where, when the flash utility started and how often the update
 marker was written. Used by the hardening cases, the benchmark
@@ -27,7 +27,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import texts  # noqa: E402
-from machine import WORK_FOLDER, Machine  # noqa: E402
+from machine import WORK_FOLDER, Machine, raw_clock  # noqa: E402
 from session import Session, SetupError  # noqa: E402
 
 CONFIRM_TITLE = "Corvane - Urgent Update"
@@ -52,11 +52,6 @@ DT_CALCRECT = 0x400
 
 _LINE = re.compile(r"^\s*(\d+)\.(\d{3}):([0-9a-f]+):([0-9a-f]+):(\w+):([\w-]+):(\S+) ?(.*)$")
 _SIMPLE_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
-
-
-def raw_clock():
-    """The clock of Wine's +timestamp, in seconds."""
-    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
 
 
 def decode_wide(text):
@@ -379,7 +374,9 @@ def flash_files(winflash, seconds=10, extra_ini=""):
 
 
 def read_flash_log(work_folder):
-    """[{key: value}] one entry per run of the stand-in utility."""
+    """[{key: value}] one entry per run of the stand-in utility. "start",
+    "end" and "crash" hold the logged lines; "start_s", "end_s" and
+    "crash_s" the times on raw_clock, from their monotonic_ms."""
     path = Path(work_folder) / "winflash.log"
     if not path.exists():
         return []
@@ -387,11 +384,14 @@ def read_flash_log(work_folder):
     for line in path.read_text(errors="replace").splitlines():
         key, _, value = line.partition("=")
         if key == "start":
-            runs.append({"start": value})
-        elif runs and key in ("pid", "command_line", "working_directory", "settings"):
-            runs[-1][key] = value
-        elif runs and key in ("end", "crash"):
-            runs[-1][key] = value
+            runs.append({})
+        if not runs or key not in ("start", "pid", "command_line", "working_directory",
+                                   "settings", "end", "crash"):
+            continue
+        runs[-1][key] = value
+        ms = re.search(r"\bmonotonic_ms=(\d+)", value)
+        if key in ("start", "end", "crash") and ms:
+            runs[-1][key + "_s"] = int(ms[1]) / 1000
     return runs
 
 

@@ -2,6 +2,7 @@
 it, drive their windows with uidriver, read and write the registry, and look
 at the files and the screen."""
 
+import os
 import shutil
 import subprocess
 import tempfile
@@ -11,6 +12,23 @@ from pathlib import Path, PureWindowsPath
 
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 WORK_FOLDER = "Zarel_bios"
+
+
+def raw_clock():
+    """The one clock of every time a case compares, in seconds: the raw
+    monotonic clock, which Wine's +timestamp trace and the stand-in utility's
+    monotonic_ms (the performance counter) read too. Never steps."""
+    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+
+
+def wait_until(predicate, timeout, step=0.05):
+    """Polls predicate() until it is true or timeout s have passed; its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(step)
 
 
 @dataclass
@@ -32,7 +50,7 @@ class Run:
     def __init__(self, proc, name):
         self.proc = proc
         self.name = name
-        self.started = time.monotonic()
+        self.started = raw_clock()
         self.ended = None  # when wait() saw it end
 
     def wait(self, timeout):
@@ -43,7 +61,7 @@ class Run:
         except subprocess.TimeoutExpired:
             self.kill()
             return None
-        self.ended = time.monotonic()
+        self.ended = raw_clock()
         return code
 
     def running(self):
@@ -56,7 +74,7 @@ class Run:
 
     @property
     def elapsed(self):
-        return (self.ended or time.monotonic()) - self.started
+        return (self.ended or raw_clock()) - self.started
 
 
 class Machine:
@@ -91,6 +109,23 @@ class Machine:
                                 stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()
         return Run(proc, name or exe.name)
+
+    def unix_pids(self, exe):
+        """Unix pids of the session's Wine processes that run exe (a unix
+        path). Wine shows a process's executable as the first word of its
+        cmdline: the Windows path when another Windows program started it."""
+        names = {str(Path(exe).resolve()).lower(), self.windows_path(exe).lower()}
+        prefix = f"WINEPREFIX={self.session.prefix}".encode()
+        pids = []
+        for proc in Path("/proc").iterdir():
+            try:
+                first = (proc / "cmdline").read_bytes().split(b"\0")[0]
+                ours = prefix in (proc / "environ").read_bytes().split(b"\0")
+            except OSError:
+                continue
+            if ours and os.fsdecode(first).lower() in names:
+                pids.append(int(proc.name))
+        return pids
 
     # -- windows ---------------------------------------------------------------
 
@@ -144,6 +179,14 @@ class Machine:
         """The window's answer to a sent message, or None."""
         rc, out = self.ui("send", title, message, str(wparam), str(lparam))
         return int(out.strip(), 16) if rc == 0 else None
+
+    def post(self, title, message, wparam=0, lparam=0):
+        """Posts a message to the window, as another program could."""
+        return self.ui("post", title, str(message), str(wparam), str(lparam))[0] == 0
+
+    def quit(self, title):
+        """Posts WM_QUIT to the thread that owns the window."""
+        return self.ui("quit", title)[0] == 0
 
     def key(self, title, key):
         return self.ui("key", title, key)[0] == 0

@@ -8,8 +8,9 @@ import hashlib
 import struct
 import subprocess
 import threading
-import time
 from pathlib import Path
+
+from machine import raw_clock
 
 REPO = Path(__file__).resolve().parents[2]
 RES = REPO / "res"
@@ -286,7 +287,7 @@ class Watcher:
         x0, y0 = origin(*screen)
         self.top = layout.status_top
         self.box = (x0, y0 + self.top, PICTURE_W, TRACK_BOTTOM + 1 - self.top)
-        self.samples = []  # (monotonic time, picture shown, status signature, step)
+        self.samples = []  # (raw_clock time, picture shown, status signature, step)
         self._stop = threading.Event()
         self._thread = threading.Thread(target=self._run, daemon=True)
 
@@ -300,7 +301,7 @@ class Watcher:
 
     def _run(self):
         while not self._stop.is_set():
-            started = time.monotonic()
+            started = raw_clock()
             part = grab(self.display, self.box)
             # Back to picture coordinates: rows above the status line are padding.
             picture = Image(PICTURE_W, PICTURE_H,
@@ -310,7 +311,7 @@ class Watcher:
             self.samples.append((started, shown,
                                  self.layout.status_signature(picture) if shown else None,
                                  self.layout.step_of(picture) if shown else None))
-            self._stop.wait(max(0.0, self.period - (time.monotonic() - started)))
+            self._stop.wait(max(0.0, self.period - (raw_clock() - started)))
 
     def statuses(self):
         """The status lines in the order shown, an empty line left out:

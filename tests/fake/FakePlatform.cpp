@@ -154,6 +154,13 @@ platform::MutexResult FakePlatform::CreateInstanceMutex(const std::string& name)
     return platform::MutexResult::Created;
 }
 
+bool FakePlatform::DuplicateInstanceMutexInto(platform::KernelHandle process) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    const bool live = openHandles_.count(process) && processEnds_.count(process);
+    Record(live ? "DuplicateInstanceMutexInto process" : "DuplicateInstanceMutexInto other");
+    return live;
+}
+
 bool FakePlatform::GetSystemPowerStatus(platform::PowerStatus& status) {
     Record("GetSystemPowerStatus");
     if (powerReadable) status = power;
@@ -421,16 +428,27 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
     Record("RunModalDialog " + std::to_string(templateId));
     if (dialogCreationFails) return;
     dialog_ = &host;
-    quit_ = false;
+    destroyed_ = false;
+    quitPending_ = false;
     host.HandleInitDialog(DialogWindow());
-    // The UI loop: posted messages first; when idle, the next timer is due.
-    for (int turns = 0; !quit_ && turns < 1000000; ++turns) {
+    // The UI loop: posted messages first, then a quit request; when idle,
+    // the next timer is due.
+    for (int turns = 0; !destroyed_ && turns < 1000000; ++turns) {
         if (!queue_.empty()) {
             PostedMessage next = queue_.front();
             queue_.pop_front();
+            if (next.message == win::WM_QUIT) {
+                if (host.HandleQuit()) break;
+                continue;
+            }
             platform::QueuedMessage msg{next.window, next.message, next.wParam, next.lParam};
             if (!host.HandlePreTranslate(msg))
                 host.HandleMessage(msg.message, msg.wParam, msg.lParam);
+            continue;
+        }
+        if (quitPending_) {
+            quitPending_ = false;
+            if (host.HandleQuit()) break;
             continue;
         }
         if (!pendingThreads.empty()) {
@@ -464,7 +482,7 @@ platform::Lresult FakePlatform::DefaultWindowProc(platform::WindowHandle, unsign
 
 void FakePlatform::EndDialog(platform::WindowHandle) {
     Record("EndDialog");
-    quit_ = true;
+    destroyed_ = true;
 }
 
 bool FakePlatform::IsDialogMessage(platform::WindowHandle, const platform::QueuedMessage& msg) {
@@ -491,7 +509,26 @@ bool FakePlatform::PostMessageA(platform::WindowHandle window, unsigned message,
 void FakePlatform::PostQuitMessage(int exitCode) {
     Record("PostQuitMessage " + std::to_string(exitCode));
     ++quitRequests;
-    quit_ = true;
+    quitPending_ = true;
+}
+
+bool FakePlatform::TakeQuitRequest() {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    auto quit = std::find_if(queue_.begin(), queue_.end(),
+                             [](const PostedMessage& m) { return m.message == win::WM_QUIT; });
+    if (quit != queue_.end()) {
+        queue_.erase(quit);
+        return true;
+    }
+    const bool pending = quitPending_;
+    quitPending_ = false;
+    return pending;
+}
+
+void FakePlatform::PostFromOutside(platform::WindowHandle window, unsigned message,
+                                   platform::Wparam wParam, platform::Lparam lParam) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    queue_.push_back(PostedMessage{window, message, wParam, lParam, nowUs_});
 }
 
 bool FakePlatform::SetTimer(platform::WindowHandle, unsigned id, unsigned milliseconds) {
@@ -800,12 +837,13 @@ Hresult FakePlatform::CreateWbemLocator(platform::ComObject*& locator) {
     return 0;
 }
 
-Hresult FakePlatform::ConnectServer(platform::ComObject* locator, const std::u16string& nameSpace,
+Hresult FakePlatform::ConnectServer(platform::ComObject* locator, platform::Bstr nameSpace,
                                     platform::ComObject*& services) {
-    Record("ConnectServer " + Utf8FromUtf16(nameSpace));
+    const std::u16string path = bstrs_.count(nameSpace) ? std::u16string(nameSpace) : u"";
+    Record("ConnectServer " + Utf8FromUtf16(path));
     services = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(locator))) return kInvalidNamespace;
-    if (wmiFailure == WmiFailure::Connect || nameSpace != u"\\\\.\\root\\cimv2") {
+    if (wmiFailure == WmiFailure::Connect || path != u"\\\\.\\root\\cimv2") {
         return kInvalidNamespace;
     }
     services = reinterpret_cast<platform::ComObject*>(NewCom(1, 0));

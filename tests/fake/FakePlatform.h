@@ -172,6 +172,10 @@ public:
     int CountCalls(const std::string& prefix) const;
     // Runs deferred threads until none is left.
     void RunPendingThreads();
+    // Queues a message as another program posts it (window null: a
+    // message to the thread); not recorded among the program's posts.
+    void PostFromOutside(platform::WindowHandle window, unsigned message, platform::Wparam wParam,
+                         platform::Lparam lParam);
 
     static platform::WindowHandle DialogWindow();
 
@@ -181,6 +185,7 @@ public:
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;
     platform::MutexResult CreateInstanceMutex(const std::string& name) override;
+    bool DuplicateInstanceMutexInto(platform::KernelHandle process) override;
     bool GetSystemPowerStatus(platform::PowerStatus& status) override;
     unsigned long GetSystemDefaultLCID() override;
     void Sleep(unsigned long milliseconds) override;
@@ -225,6 +230,7 @@ public:
     bool PostMessageA(platform::WindowHandle window, unsigned message, platform::Wparam wParam,
                       platform::Lparam lParam) override;
     void PostQuitMessage(int exitCode) override;
+    bool TakeQuitRequest() override;
     bool SetTimer(platform::WindowHandle window, unsigned id, unsigned milliseconds) override;
     bool KillTimer(platform::WindowHandle window, unsigned id) override;
     bool InvalidateRect(platform::WindowHandle window, bool erase) override;
@@ -264,7 +270,7 @@ public:
                   unsigned format) override;
     bool DrawIcon(platform::DcHandle dc, int x, int y, platform::IconHandle icon) override;
     platform::Hresult CreateWbemLocator(platform::ComObject*& locator) override;
-    platform::Hresult ConnectServer(platform::ComObject* locator, const std::u16string& nameSpace,
+    platform::Hresult ConnectServer(platform::ComObject* locator, platform::Bstr nameSpace,
                                     platform::ComObject*& services) override;
     platform::Hresult CreateInstanceEnum(platform::ComObject* services, platform::Bstr className,
                                          long flags, platform::ComObject*& enumerator) override;
@@ -313,7 +319,8 @@ private:
     platform::DialogHost* dialog_ = nullptr;
     std::deque<PostedMessage> queue_;
     std::map<unsigned, std::int64_t> timerDue_;
-    bool quit_ = false;
+    bool destroyed_ = false;
+    bool quitPending_ = false;
 };
 
 }  // namespace fake

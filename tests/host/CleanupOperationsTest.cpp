@@ -100,7 +100,8 @@ TEST_F(CleanupFixture, UpdateFolderIsCreatedUnderProgramFilesAndAnExistingOneKep
     os.AddFile("C:\\Program Files\\BIOSUPDATE\\kept.txt");
     CreateUpdateFolder();
     EXPECT_TRUE(os.FileExists("C:\\Program Files\\BIOSUPDATE\\kept.txt"));
-    EXPECT_EQ(os.CallsStartingWith("SHGetFolderPath")[0].what, "SHGetFolderPath 38 0");
+    EXPECT_EQ(os.CallsStartingWith("SHGetFolderPath")[0].what,
+              Trace("SHGetFolderPath", win::CSIDL_PROGRAM_FILES, win::SHGFP_TYPE_CURRENT));
 }
 
 TEST_F(CleanupFixture, UpdateFolderIsSkippedWithoutAProgramFilesPath) {

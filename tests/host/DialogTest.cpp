@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Markers.h"
 #include "platform/Win32Constants.h"
 #include "res/StringTable.h"
 #include "tests/fake/Utf.h"
@@ -12,6 +13,12 @@ namespace {
 constexpr platform::Lresult kDefault = 0x5EED;  // what the double's default processing returns
 
 std::string Text(unsigned id) { return FindString(id, UiLanguage::English); }
+
+// The placement over the whole screen, in front.
+std::string CoverTrace(int width, int height) {
+    return "SetWindowPos topmost 0,0 " + std::to_string(width) + "x" + std::to_string(height) +
+           " flags=" + std::to_string(win::SWP_SHOWWINDOW);
+}
 
 class DialogFixture : public FakeFixture {
 protected:
@@ -74,11 +81,15 @@ TEST_F(DialogFixture, DecliningRemovesTheWorkFolderOnceAndQuitsWithoutTakingTheS
 TEST_F(DialogFixture, ConfirmingTakesTheScreenShowsInitialisingAfterTwoSecondsAndArmsTheStart) {
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
-    EXPECT_EQ(os.CallsStartingWith("SendMessage 128")[0].what, "SendMessage 128 1");
-    EXPECT_EQ(os.CallsStartingWith("SendMessage 128")[1].what, "SendMessage 128 0");
-    EXPECT_EQ(os.CountCalls("ModifyStyleEx -262144 +128"), 1);
+    auto icons = os.CallsStartingWith(Trace("SendMessage", win::WM_SETICON));
+    ASSERT_EQ(icons.size(), 2u);
+    EXPECT_EQ(icons[0].what, Trace("SendMessage", win::WM_SETICON, win::ICON_BIG));
+    EXPECT_EQ(icons[1].what, Trace("SendMessage", win::WM_SETICON, win::ICON_SMALL));
+    EXPECT_EQ(os.CountCalls("ModifyStyleEx -" + std::to_string(win::WS_EX_APPWINDOW) + " +" +
+                            std::to_string(win::WS_EX_TOOLWINDOW)),
+              1);
     EXPECT_EQ(os.CountCalls("SetWindowText " + Text(129)), 1);
-    EXPECT_EQ(os.CountCalls("SetWindowPos topmost 0,0 1024x768 flags=64"), 1);
+    EXPECT_EQ(os.CountCalls(CoverTrace(1024, 768)), 1);
     EXPECT_EQ(os.CountCalls("CenterWindow"), 1);
     EXPECT_EQ(dialog.CopyStatus(), Text(138));
     EXPECT_EQ(os.CallsStartingWith("InvalidateRect")[0].timeUs, 2'000'000);
@@ -86,10 +97,20 @@ TEST_F(DialogFixture, ConfirmingTakesTheScreenShowsInitialisingAfterTwoSecondsAn
     EXPECT_EQ(dialog.m_nAnimStep, 0);
 }
 
-TEST_F(DialogFixture, AnUnshownConfirmationCountsAsYes) {
+TEST_F(DialogFixture, AnUnshownConfirmationCountsAsYesOneEndedByAQuitIsAskedAgain) {
     os.messageBoxAnswers = {0};
+    {
+        CBiosUpdateDlg dialog(nullptr);
+        Open(dialog);
+        EXPECT_EQ(os.timersArmed.size(), 1u);
+    }
+    // A quit ends the box with IDOK, as the window system does.
+    os.messageBoxAnswers = {win::IDOK, win::IDNO};
+    os.PostFromOutside(nullptr, win::WM_QUIT, 0, 0);
     CBiosUpdateDlg dialog(nullptr);
-    Open(dialog);
+    EXPECT_EQ(dialog.DoModal(), 0);
+    EXPECT_EQ(os.messageBoxes.size(), 3u);
+    EXPECT_EQ(os.quitRequests, 1);  // declined
     EXPECT_EQ(os.timersArmed.size(), 1u);
 }
 
@@ -98,13 +119,13 @@ TEST_F(DialogFixture, TheStartTimerArmsTheAnimationKillsItselfThenStartsTheWorke
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
     dialog.OnTimer(TIMER_START);
-    auto set = os.CallsStartingWith("SetTimer 2053");
-    auto kill = os.CallsStartingWith("KillTimer 2048");
+    auto set = os.CallsStartingWith(Trace("SetTimer", TIMER_ANIMATE));
+    auto kill = os.CallsStartingWith(Trace("KillTimer", TIMER_START));
     auto start = os.CallsStartingWith("StartThread");
     ASSERT_EQ(set.size(), 1u);
     ASSERT_EQ(kill.size(), 1u);
     ASSERT_EQ(start.size(), 1u);
-    EXPECT_EQ(set[0].what, "SetTimer 2053 100");
+    EXPECT_EQ(set[0].what, Trace("SetTimer", TIMER_ANIMATE, 100));
     EXPECT_EQ(dialog.m_strBiosVersion, "K38KRPA23");  // queried before the worker starts
     os.RunPendingThreads();                           // the worker deletes itself
 }
@@ -119,11 +140,11 @@ TEST_F(DialogFixture, TheAnimationStepCyclesThroughThirtyTwoSteps) {
     }
     for (int tick = 0; tick < 66; ++tick) EXPECT_EQ(steps[tick], (tick + 1) % 32);
     // Every tick puts the window back over the whole screen, topmost, and repaints.
-    EXPECT_EQ(os.CountCalls("SetWindowPos topmost 0,0 1024x768 flags=64"), 67);
+    EXPECT_EQ(os.CountCalls(CoverTrace(1024, 768)), 67);
     os.screenWidth = 800;
     os.screenHeight = 600;
     dialog.OnTimer(TIMER_ANIMATE);
-    EXPECT_EQ(os.CountCalls("SetWindowPos topmost 0,0 800x600 flags=64"), 1);
+    EXPECT_EQ(os.CountCalls(CoverTrace(800, 600)), 1);
 }
 
 TEST_F(DialogFixture, CloseRequestsAreConsumedAndRemoveTheWorkFolderEachTime) {
@@ -145,7 +166,7 @@ TEST_F(DialogFixture, SuspendIsRefusedButStandbyAndOtherEventsPassOn) {
     for (platform::Wparam passed : {1u, 7u, 10u, 18u}) {
         EXPECT_EQ(Send(dialog, win::WM_POWERBROADCAST, passed, 0), kDefault);
     }
-    EXPECT_EQ(os.CountCalls("Default 536"), 4);
+    EXPECT_EQ(os.CountCalls(Trace("Default", win::WM_POWERBROADCAST)), 4);
 }
 
 TEST_F(DialogFixture, LogOffAndShutDownAreRefused) {
@@ -164,23 +185,27 @@ TEST_F(DialogFixture, KeyDownsSkipTheDialogKeysOtherMessagesDoNot) {
     }
     EXPECT_EQ(os.CountCalls("IsDialogMessage"), 0);
     dialog.PreTranslateMessage({fake::FakePlatform::DialogWindow(), win::WM_CHAR, 0x1B, 0});
-    EXPECT_EQ(os.CountCalls("IsDialogMessage 258"), 1);
+    EXPECT_EQ(os.CountCalls(Trace("IsDialogMessage", win::WM_CHAR)), 1);
 }
 
 TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQuits) {
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
+    dialog.PostFinish();  // as the worker does
     os.calls.clear();
     Send(dialog, WM_UPDATE_FINISH, 0, 0);
     EXPECT_EQ(EndingCalls(),
               (std::vector<std::string>{"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}));
     EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
-    EXPECT_EQ(os.CountCalls("Default 2054"), 1);
+    EXPECT_EQ(os.CountCalls(Trace("Default", WM_UPDATE_FINISH)), 1);
 }
 
 TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
+    // The worker's request and its finish; the finish message is not handled.
+    dialog.ArmExitTimer();
+    dialog.PostFinish();
     Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
     EXPECT_EQ(os.timers.count(TIMER_EXIT), 1u);
     EXPECT_EQ(os.timers[TIMER_EXIT], 3000u);
@@ -189,6 +214,62 @@ TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
     EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
     EXPECT_EQ(os.timers.count(TIMER_EXIT), 0u);
     EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
+    Send(dialog, WM_UPDATE_QUIT, 0, 0);
+    EXPECT_EQ(os.quitRequests, 1);
+}
+
+// Requests that any program can post to the window or its thread.
+struct OutsideRequest {
+    unsigned message;
+    platform::Wparam wParam;
+};
+const OutsideRequest kOutsideRequests[] = {
+    {win::WM_COMMAND, win::IDOK}, {win::WM_COMMAND, win::IDCANCEL},
+    {win::WM_COMMAND, 0x1234},    {WM_UPDATE_FINISH, 0},
+    {WM_UPDATE_QUIT, 0},          {WM_ARM_EXIT_TIMER, 0},
+    {win::WM_TIMER, TIMER_EXIT},  {win::WM_TIMER, TIMER_START},
+};
+
+TEST_F(DialogFixture, OutsideRequestsChangeNothingUntilTheWorkerHasFinished) {
+    os.threadMode = fake::ThreadMode::Deferred;
+    CBiosUpdateDlg dialog(nullptr);
+    platform::DialogHost& host = dialog;
+    auto sendOutsideRequests = [&](const char* phase) {
+        SCOPED_TRACE(phase);
+        os.calls.clear();
+        for (const OutsideRequest& request : kOutsideRequests) {
+            // Before its own tick a start tick only starts the run early.
+            if (request.message == win::WM_TIMER && request.wParam == TIMER_START &&
+                !os.timers.count(TIMER_ANIMATE))
+                continue;
+            platform::QueuedMessage msg{fake::FakePlatform::DialogWindow(), request.message,
+                                        request.wParam, 0};
+            if (!host.HandlePreTranslate(msg)) Send(dialog, msg.message, msg.wParam, 0);
+        }
+        EXPECT_FALSE(host.HandleQuit());
+        EXPECT_EQ(os.quitRequests, 0);
+        EXPECT_EQ(os.CountCalls("EndDialog"), 0);
+        EXPECT_EQ(os.CountCalls("CreateDirectory"), 0);
+        EXPECT_EQ(os.CountCalls("RemoveDirectory"), 0);
+        EXPECT_EQ(os.CountCalls("StartThread"), 0);
+        EXPECT_EQ(os.CountCalls("SetTimer"), 0);
+        EXPECT_EQ(os.CountCalls("KillTimer"), 0);
+    };
+    Open(dialog);
+    sendOutsideRequests("waiting to start");
+    dialog.OnTimer(TIMER_START);
+    sendOutsideRequests("worker running");
+    dialog.ArmExitTimer();
+    Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
+    ASSERT_EQ(os.timers.count(TIMER_EXIT), 1u);
+    sendOutsideRequests("exit timer armed, worker not done");
+
+    dialog.PostFinish();
+    Send(dialog, WM_UPDATE_FINISH, 0, 0);
+    EXPECT_EQ(EndingCalls(),
+              (std::vector<std::string>{"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}));
+    EXPECT_TRUE(host.HandleQuit());
+    os.RunPendingThreads();  // the worker deletes itself
 }
 
 TEST_F(DialogFixture, AWorkerThatCannotStartEndsTheRunWithoutAWord) {
@@ -226,12 +307,13 @@ TEST_F(DialogFixture, AWholeRunWithoutFlashEndsOnTheFinishMessage) {
     }
     EXPECT_EQ(os.quitRequests, 1);
     // The exit timer is armed on the dialog's thread before the finish is handled.
-    auto armed = os.CallsStartingWith("SetTimer 3935 3000");
+    auto armed = os.CallsStartingWith(Trace("SetTimer", TIMER_EXIT, 3000));
     auto quit = os.CallsStartingWith("PostQuitMessage");
     ASSERT_EQ(armed.size(), 1u);
     ASSERT_EQ(quit.size(), 1u);
     EXPECT_LE(armed[0].timeUs, quit[0].timeUs);
-    EXPECT_EQ(os.CountCalls("RegSetValueEx Version size=14"), 1);
+    EXPECT_EQ(os.CountCalls("RegSetValueEx Version size=" + std::to_string(app::kMarkerDataSize)),
+              1);
     EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
     EXPECT_FALSE(os.DirectoryExists("C:\\Update\\Zarel_bios"));
 }
@@ -240,12 +322,19 @@ TEST_F(DialogFixture, AWholeRunWithFlashKeepsTheWorkFolderThatHoldsTheUtility) {
     os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
     os.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24");
     os.processRunUs = 180'000'000;
+    // Handled while the run waits to start, together with a quit to the thread.
+    for (const OutsideRequest& request : kOutsideRequests) {
+        os.PostFromOutside(fake::FakePlatform::DialogWindow(), request.message, request.wParam, 0);
+    }
+    os.PostFromOutside(nullptr, win::WM_QUIT, 0, 0);
     {
         CBiosUpdateDlg dialog(nullptr);
         dialog.DoModal();
     }
     EXPECT_EQ(os.processStarts.size(), 1u);
-    EXPECT_EQ(os.CountCalls("SetTimer 3935"), 0);
+    EXPECT_EQ(os.CountCalls("RegSetValueEx Version"), 1);
+    EXPECT_EQ(os.CountCalls("CreateDirectory"), 1);
+    EXPECT_EQ(os.CountCalls(Trace("SetTimer", TIMER_EXIT)), 0);
     EXPECT_TRUE(os.FileExists("C:\\Update\\Zarel_bios\\winflash.exe"));
     EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
     EXPECT_EQ(os.quitRequests, 1);
@@ -278,8 +367,10 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
         EXPECT_EQ(fresh.shutdownReasonsDestroyed, expected);
         if (expected) {
             EXPECT_EQ(fresh.shutdownReason, fake::Utf16FromUtf8(Text(137)));
-            EXPECT_EQ(fresh.CallsStartingWith("SetThreadExecutionState")[0].what,
-                      "SetThreadExecutionState 2147483651");
+            EXPECT_EQ(
+                fresh.CallsStartingWith("SetThreadExecutionState")[0].what,
+                Trace("SetThreadExecutionState",
+                      win::ES_CONTINUOUS | win::ES_SYSTEM_REQUIRED | win::ES_DISPLAY_REQUIRED));
         }
         EXPECT_EQ(fresh.LiveGdiObjects(), 0);
         platform::InstallPlatform(&os);

@@ -3,8 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/Platform.h"
 #include "tests/fake/FakePlatform.h"
+
+// A call as the double records it, built from named numbers:
+// Trace("SetTimer", TIMER_EXIT, 3000) is "SetTimer 3935 3000".
+template <class... Numbers>
+std::string Trace(const std::string& call, Numbers... numbers) {
+    std::string text = call;
+    ((text += " " + std::to_string(numbers)), ...);
+    return text;
+}
 
 class FakeFixture : public ::testing::Test {
 protected:

@@ -59,6 +59,11 @@ TEST(PowerGate, UnreadableStatusRefusesLikeAMissingChargeFigure) {
     EXPECT_EQ(app::CheckPower(false, platform::PowerStatus{1, 80}), app::PowerVerdict::LowBattery);
 }
 
+TEST(PlatformDeathTest, UsingThePlatformBeforeItIsInstalledStopsAtOnce) {
+    platform::InstallPlatform(nullptr);
+    EXPECT_DEATH(platform::Os(), "before a platform was installed");
+}
+
 class StartupFixture : public FakeFixture {
 protected:
     void SetUp() override {

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "app/Markers.h"
+#include "platform/Win32Constants.h"
 #include "res/StringTable.h"
 #include "tests/host/FakeFixture.h"
 #include "update/DownloadThread.h"
@@ -130,7 +131,12 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
         EXPECT_EQ(closes[0].what, "CloseHandle thread");
         EXPECT_EQ(closes[1].what, "CloseHandle process");
         EXPECT_EQ(os.CallsStartingWith("WaitForSingleObject")[0].what,
-                  "WaitForSingleObject 4294967295");
+                  Trace("WaitForSingleObject", win::INFINITE));
+        // The started utility holds the instance guard from before the wait.
+        auto shares = os.CallsStartingWith("DuplicateInstanceMutexInto");
+        ASSERT_EQ(shares.size(), 1u);
+        EXPECT_EQ(shares[0].what, "DuplicateInstanceMutexInto process");
+        EXPECT_LE(shares[0].timeUs, os.CallsStartingWith("WaitForSingleObject")[0].timeUs);
     }
 }
 
@@ -146,6 +152,7 @@ TEST_F(WorkerFixture, AFlashThatCannotStartEndsTheRunAsAfterAFlash) {
     EXPECT_EQ(events.back().timeUs, 12'000'000);
     EXPECT_EQ(markerWrites.size(), 1u);
     EXPECT_EQ(os.OpenKernelHandles(), 0);
+    EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto"), 0);
 }
 
 TEST_F(WorkerFixture, AnUnreadableExecutablePathStartsNothing) {

@@ -46,6 +46,11 @@ public:
         return onPreTranslate ? onPreTranslate(msg) : false;
     }
 
+    bool HandleQuit() override {
+        ++quits;
+        return onQuit ? onQuit() : true;
+    }
+
     void HandleDestroyed() override {
         ++destroyed;
         windowAliveAtDestroyed = ::IsWindow(ToHwnd()) != FALSE;
@@ -59,9 +64,11 @@ public:
     std::function<bool(HWND)> onInit;
     std::function<bool(unsigned, Wparam, Lparam, Lresult&)> onMessage;
     std::function<bool(const QueuedMessage&)> onPreTranslate;
+    std::function<bool()> onQuit;
 
     int inits = 0;
     int destroyed = 0;
+    int quits = 0;
     bool windowAliveAtDestroyed = false;
     std::vector<unsigned> messages;
     std::vector<QueuedMessage> preTranslated;
@@ -116,6 +123,33 @@ TEST_F(DialogTest, RunsUntilTheQuitRequestThenDestroysTheWindow) {
     ASSERT_FALSE(host.messages.empty());
     EXPECT_EQ(host.messages.back(), static_cast<unsigned>(WM_NCDESTROY));
     // The quit request stays for the loop outside.
+    EXPECT_EQ(TakeQuitRequest(), 3);
+}
+
+// What another program can post or send does not end the loop: a quit the
+// host refuses, and the messages of a window's making and destruction.
+TEST_F(DialogTest, OnlyAQuitTheHostAcceptsEndsTheLoop) {
+    ScriptedHost host(os_);
+    host.onInit = [&](HWND window) {
+        ::PostThreadMessageA(::GetCurrentThreadId(), WM_QUIT, 7, 0);
+        for (UINT message : {WM_INITDIALOG, WM_DESTROY, WM_NCDESTROY}) {
+            ::PostMessageA(window, message, 0, 0);
+        }
+        ::SendMessageA(window, WM_INITDIALOG, 0, 0);  // no second binding
+        ::PostMessageA(window, kQuit, 3, 0);
+        return true;
+    };
+    host.onQuit = [&] { return host.Count(kQuit) > 0; };
+    os_.RunModalDialog(kTestDialog, host);
+
+    EXPECT_EQ(host.inits, 1);
+    EXPECT_EQ(host.quits, 2);
+    EXPECT_EQ(host.Count(kQuit), 1u);
+    EXPECT_EQ(host.Count(WM_INITDIALOG), 1u);  // the one sent
+    EXPECT_EQ(host.Count(WM_DESTROY), 1u);
+    EXPECT_EQ(host.Count(WM_NCDESTROY), 1u);
+    EXPECT_EQ(host.destroyed, 1);
+    EXPECT_FALSE(::IsWindow(host.ToHwnd()));
     EXPECT_EQ(TakeQuitRequest(), 3);
 }
 

@@ -112,7 +112,9 @@ protected:
         ComObject* locator = nullptr;
         ASSERT_EQ(os_.CreateWbemLocator(locator), S_OK);
         ASSERT_NE(locator, nullptr);
-        const Hresult connected = os_.ConnectServer(locator, kNamespace, query.services);
+        Bstr path = os_.SysAllocString(kNamespace);
+        const Hresult connected = os_.ConnectServer(locator, path, query.services);
+        os_.SysFreeString(path);
         EXPECT_EQ(ReferenceCount(locator), 1u);
         os_.Release(locator);
         ASSERT_GE(connected, 0);
@@ -282,7 +284,9 @@ TEST_F(WmiTest, UnknownNamespaceGivesNoConnection) {
     ComObject* locator = nullptr;
     ASSERT_EQ(os_.CreateWbemLocator(locator), S_OK);
     ComObject* services = nullptr;
-    EXPECT_LT(os_.ConnectServer(locator, u"\\\\.\\root\\nosuchnamespace", services), 0);
+    Bstr path = os_.SysAllocString(u"\\\\.\\root\\nosuchnamespace");
+    EXPECT_LT(os_.ConnectServer(locator, path, services), 0);
+    os_.SysFreeString(path);
     EXPECT_EQ(services, nullptr);
     if (services) os_.Release(services);
     os_.Release(locator);

@@ -3,8 +3,8 @@
 
     check_resources.py RES_FILE STRINGS_INC
 
-RES_FILE is the 32-bit .res file compiled from res/BIOSUpdate.rc; STRINGS_INC is
-the list of texts it was made from. Prints every failed check and exits 1 when
+RES_FILE is the 32-bit .res file compiled from res/BIOSUpdate.rc, or an
+executable that links it; STRINGS_INC is the list of texts it was made from. Prints every failed check and exits 1 when
 there is one.
 """
 
@@ -12,6 +12,8 @@ import re
 import struct
 import sys
 import xml.etree.ElementTree as ET
+
+from pe import PeFile
 
 RT_BITMAP, RT_ICON, RT_STRING, RT_DIALOG = 2, 3, 6, 5
 RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 14, 16, 24
@@ -58,6 +60,13 @@ def read_res(path):
             entries[key] = body
         pos = (pos + header_size + size + 3) & ~3
     return entries
+
+
+def read_resources(path):
+    """The entries of a .res file or of an executable's resource section."""
+    with open(path, 'rb') as f:
+        executable = f.read(2) == b'MZ'
+    return PeFile.read(path).resources() if executable else read_res(path)
 
 
 # --- strings.inc -----------------------------------------------------------
@@ -362,7 +371,7 @@ def main(argv):
     if len(argv) != 3:
         print(__doc__)
         return 2
-    entries = read_res(argv[1])
+    entries = read_resources(argv[1])
     expected = {
         (RT_STRING, 9, ENGLISH), (RT_STRING, 9, KOREAN),
         (RT_DIALOG, 102, ENGLISH), (RT_DIALOG, 102, KOREAN),

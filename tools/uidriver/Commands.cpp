@@ -251,6 +251,16 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
         if (command == L"send") return Send(hwnd, message, wParam, static_cast<LPARAM>(lParam));
         return PostMessageW(hwnd, message, wParam, static_cast<LPARAM>(lParam)) ? kOk : kFailed;
     }
+    if (command == L"quit") {
+        if (int rc = NeedArgs(args, 2, 3)) return rc;
+        unsigned long exitCode = 0;
+        if (args.size() > 2 && !ParseValue(args[2], nullptr, 0, &exitCode)) {
+            Error("bad exit code");
+            return kUsage;
+        }
+        DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+        return thread && PostThreadMessageW(thread, WM_QUIT, exitCode, 0) ? kOk : kFailed;
+    }
     if (command == L"key") {
         if (int rc = NeedArgs(args, 3, 3)) return rc;
         for (const Key& key : kKeys) {

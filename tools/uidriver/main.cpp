@@ -26,10 +26,12 @@ const char kUsage[] =
     "  text TITLE                    a message box's text\n"
     "  press TITLE ok|cancel|yes|no|ID    clicks a button of the window\n"
     "  send TITLE MESSAGE [WPARAM [LPARAM]]  sends, prints the result in hex\n"
-    "  post TITLE MESSAGE [WPARAM [LPARAM]]  posts\n"
+    "  post TITLE MESSAGE [WPARAM [LPARAM]]  posts to the window\n"
+    "  quit TITLE [EXITCODE]         posts WM_QUIT to the thread that owns the window\n"
     "  key TITLE esc|enter|altf4     posts the key to the window's focus (--input: SendInput)\n"
     "MESSAGE: close powerbroadcast queryendsession endsession syscommand command timer paint\n"
-    "or a number. TITLE is matched exactly; --wait polls for it up to MS milliseconds.\n"
+    "or a number; numbers are decimal or 0x hex. TITLE is matched exactly; --wait polls for\n"
+    "it up to MS milliseconds.\n"
     "Exit codes: 0 done, 1 window not found, 2 usage, 3 no answer or no such part.\n";
 
 class ArgList {

@@ -1,6 +1,7 @@
 // winflash.exe: stands in for the flash utility in tests and demonstrations
 // and touches no firmware. Each run appends to winflash.log beside the
-// executable its command line, working directory, settings and times, then
+// executable its command line, working directory, settings and times (local
+// time, and the performance counter in milliseconds as monotonic_ms=), then
 // does what winflash.ini beside it asks:
 //   seconds=10     run this long (decimals allowed; default 10)
 //   exit_code=0    end with this exit code (decimal or 0x hex; default 0)
@@ -47,6 +48,23 @@ std::string Timestamp() {
     return text;
 }
 
+// The performance counter in milliseconds: a monotonic clock, unlike the
+// local time, which may step.
+std::string MonotonicMs() {
+    LARGE_INTEGER counter = {};
+    LARGE_INTEGER frequency = {};
+    if (!::QueryPerformanceCounter(&counter) || !::QueryPerformanceFrequency(&frequency) ||
+        frequency.QuadPart <= 0) {
+        return "0";
+    }
+    const long long whole = counter.QuadPart / frequency.QuadPart;
+    const long long rest = counter.QuadPart % frequency.QuadPart;
+    return std::to_string(whole * 1000 + rest * 1000 / frequency.QuadPart);
+}
+
+// When something happens, for the log: "2024-05-01T10:00:00.000 monotonic_ms=N".
+std::string Moment() { return Timestamp() + " monotonic_ms=" + MonotonicMs(); }
+
 std::string ReadTextFile(const std::string& path) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -91,17 +109,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         winflash::ParseSettings(ReadTextFile(directory + "\\winflash.ini"));
     const std::string pid = std::to_string(::GetCurrentProcessId());
 
-    AppendToLog(log, "start=" + Timestamp() + "\r\n" + "pid=" + pid + "\r\n" + "command_line=" +
+    AppendToLog(log, "start=" + Moment() + "\r\n" + "pid=" + pid + "\r\n" + "command_line=" +
                          ::GetCommandLineA() + "\r\n" + "working_directory=" + CurrentDirectory() +
                          "\r\n" + "settings=milliseconds=" + std::to_string(settings.milliseconds) +
                          " exit_code=" + std::to_string(settings.exitCode) +
                          " crash=" + (settings.crash ? "1" : "0") + "\r\n");
     ::Sleep(settings.milliseconds);
     if (settings.crash) {
-        AppendToLog(log, "crash=" + Timestamp() + " pid=" + pid + "\r\n");
+        AppendToLog(log, "crash=" + Moment() + " pid=" + pid + "\r\n");
         Crash();
     }
-    AppendToLog(log, "end=" + Timestamp() + " pid=" + pid +
+    AppendToLog(log, "end=" + Moment() + " pid=" + pid +
                          " exit_code=" + std::to_string(settings.exitCode) + "\r\n");
     return static_cast<int>(settings.exitCode);
 }

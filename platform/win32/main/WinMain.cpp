@@ -3,7 +3,8 @@
 #include "platform/win32/Win32Platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    static platform::Win32Platform os;
-    platform::InstallPlatform(&os);
+    // Never destroyed: the worker thread may still be using it while the
+    // process exits.
+    platform::InstallPlatform(new platform::Win32Platform);
     return framework::RunApplication();
 }

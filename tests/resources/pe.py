@@ -1,0 +1,102 @@
+"""Reads the parts of a 32-bit PE file (an .exe) that the checks look at:
+the headers, the section table, the imported DLLs and the resources."""
+
+import struct
+from dataclasses import dataclass
+
+DIR_IMPORT, DIR_RESOURCE, DIR_SECURITY, DIR_DEBUG = 1, 2, 4, 6
+
+
+@dataclass
+class Section:
+    name: str
+    rva: int
+    virtual_size: int
+    offset: int
+    size: int
+    characteristics: int
+
+
+class PeFile:
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b'MZ':
+            raise ValueError('not an MZ executable')
+        pe, = struct.unpack_from('<I', data, 0x3C)
+        if data[pe:pe + 4] != b'PE\0\0':
+            raise ValueError('no PE signature')
+        (self.machine, count, self.timestamp, self.symbol_table, _, optional_size,
+         self.characteristics) = struct.unpack_from('<HHIIIHH', data, pe + 4)
+        optional = pe + 24
+        magic, = struct.unpack_from('<H', data, optional)
+        if magic != 0x10B:
+            raise ValueError('not a 32-bit PE file (optional header magic %#x)' % magic)
+        self.dll_characteristics, = struct.unpack_from('<H', data, optional + 70)
+        directory_count, = struct.unpack_from('<I', data, optional + 92)
+        self.directories = [struct.unpack_from('<II', data, optional + 96 + 8 * i)
+                            for i in range(directory_count)]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(count):
+            raw_name, vsize, rva, size, offset = struct.unpack_from('<8sIIII', data, table + 40 * i)
+            characteristics, = struct.unpack_from('<I', data, table + 40 * i + 36)
+            self.sections.append(Section(raw_name.rstrip(b'\0').decode('latin-1'), rva, vsize,
+                                         offset, size, characteristics))
+
+    @classmethod
+    def read(cls, path):
+        with open(path, 'rb') as f:
+            return cls(f.read())
+
+    def directory(self, index):
+        """(rva, size) of a data directory, (0, 0) when absent."""
+        return self.directories[index] if index < len(self.directories) else (0, 0)
+
+    def offset(self, rva):
+        for s in self.sections:
+            if s.rva <= rva < s.rva + max(s.virtual_size, s.size):
+                return rva - s.rva + s.offset
+        raise ValueError('address %#x lies in no section' % rva)
+
+    def c_string(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b'\0', start)].decode('latin-1')
+
+    def imported_dlls(self):
+        rva, _ = self.directory(DIR_IMPORT)
+        names = []
+        pos = self.offset(rva) if rva else None
+        while pos is not None:
+            lookup, _, _, name, thunks = struct.unpack_from('<IIIII', self.data, pos)
+            if not (lookup or name or thunks):
+                break
+            names.append(self.c_string(name))
+            pos += 20
+        return names
+
+    def resources(self):
+        """{(type, name, language): data}, types and names as numbers or
+        strings, as read_res of check_resources.py gives them."""
+        rva, _ = self.directory(DIR_RESOURCE)
+        if not rva:
+            return {}
+        base = self.offset(rva)
+        entries = {}
+
+        def walk(table, path):
+            named, numbered = struct.unpack_from('<HH', self.data, base + table + 12)
+            for i in range(named + numbered):
+                key, target = struct.unpack_from('<II', self.data, base + table + 16 + 8 * i)
+                if key & 0x80000000:
+                    pos = base + (key & 0x7FFFFFFF)
+                    length, = struct.unpack_from('<H', self.data, pos)
+                    key = self.data[pos + 2:pos + 2 + 2 * length].decode('utf-16-le')
+                if target & 0x80000000:
+                    walk(target & 0x7FFFFFFF, path + (key,))
+                else:
+                    data_rva, size = struct.unpack_from('<II', self.data, base + target)
+                    start = self.offset(data_rva)
+                    entries[path + (key,)] = self.data[start:start + size]
+
+        walk(0, ())
+        return entries
