@@ -226,7 +226,8 @@ def declined_run(c, folder, while_asking=None):
 def dialog_decline(c):
     """No at the box: the empty work folder goes, nothing else changes, the
     window never shows, and the run ends at once. A close request while the
-    box asks removes the empty work folder at once and ends nothing."""
+    box asks removes the empty work folder at once and ends nothing; a quit
+    request from another program is no answer: the box asks again."""
     declined_run(c, "decline")
 
     def close_while_asking(exe):
@@ -235,6 +236,11 @@ def dialog_decline(c):
         c.check(not (exe.parent / WORK_FOLDER).exists(),
                 "WM_CLOSE removes the empty work folder at once")
         c.check(c.m.wait_window(CONFIRM_TITLE, 0), "the box still asks after WM_CLOSE")
+        c.m.quit(CONFIRM_TITLE)
+        c.m.post(title, "0x0111", 1, 0)  # WM_COMMAND IDOK to the dialog
+        time.sleep(1.0)
+        c.check(c.m.wait_window(CONFIRM_TITLE, 5000), "the box asks again after a quit request")
+        c.check(not c.m.visible_titled(title), "a quit request does not confirm the update")
 
     declined_run(c, "decline-close", close_while_asking)
 
