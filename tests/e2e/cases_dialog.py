@@ -143,7 +143,8 @@ def check_timeline(c, r, texts_after_verifying, last_wait):
     plus the identity query, then the outcome's texts, and the end
     last_wait seconds after the last one. Each change is known to lie
     between two samples; each gap must fit between the two changes'
-    bounds. Returns when the worker started, (earliest, latest)."""
+    bounds; last_wait None leaves the end to the caller. Returns when the
+    worker started, (earliest, latest)."""
     statuses = r.watcher.statuses()
     seen = [round(r.since_confirm(first), 2) for _, _, first, _ in statuses]
     c.step(f"status lines first seen at {seen} s after the answer")
@@ -170,7 +171,7 @@ def check_timeline(c, r, texts_after_verifying, last_wait):
         c.check(gap_fits(came[k], came[k + 1], seconds),
                 f"status line {k + 2} {seconds:g} s after line {k + 1} "
                 f"(seen at {seen[k]} and {seen[k + 1]} s)")
-    if r.ended:
+    if r.ended and last_wait is not None:
         c.check(gap_fits(came[-1], (r.run.ended, r.run.ended), last_wait, EXIT_SLACK_S),
                 f"the run ends {last_wait:g} s after the last status line "
                 f"({r.run.ended - came[-1][1]:.2f} s after it was seen)")
@@ -226,7 +227,8 @@ def declined_run(c, folder, while_asking=None):
 def dialog_decline(c):
     """No at the box: the empty work folder goes, nothing else changes, the
     window never shows, and the run ends at once. A close request while the
-    box asks removes the empty work folder at once and ends nothing."""
+    box asks removes the empty work folder at once and ends nothing; a quit
+    request from another program is no answer: the box asks again."""
     declined_run(c, "decline")
 
     def close_while_asking(exe):
@@ -235,6 +237,11 @@ def dialog_decline(c):
         c.check(not (exe.parent / WORK_FOLDER).exists(),
                 "WM_CLOSE removes the empty work folder at once")
         c.check(c.m.wait_window(CONFIRM_TITLE, 0), "the box still asks after WM_CLOSE")
+        c.m.quit(CONFIRM_TITLE)
+        c.m.post(title, "0x0111", 1, 0)  # WM_COMMAND IDOK to the dialog
+        time.sleep(1.0)
+        c.check(c.m.wait_window(CONFIRM_TITLE, 5000), "the box asks again after a quit request")
+        c.check(not c.m.visible_titled(title), "a quit request does not confirm the update")
 
     declined_run(c, "decline-close", close_while_asking)
 
@@ -284,7 +291,9 @@ def check_flash(c, r, flash_seconds, command_line):
     c.equal(log.get("command_line"), command_line, "the utility's command line")
     c.equal(log.get("working_directory"), c.m.windows_path(r.work),
             "the utility's working directory")
-    worker = check_timeline(c, r, 2, 1.0 + flash_seconds)
+    # The end is checked against the utility's own: its start and end take
+    # Wine a moment that no timeline counts.
+    worker = check_timeline(c, r, 2, None)
     check_animation(c, r)
     if "start_s" in log and "end_s" in log and r.ended:
         started = r.since_confirm(log["start_s"])

@@ -451,7 +451,8 @@ def requests_during_flash(c, run, work):
     """Every outside request, one after the other while the utility runs;
     after each, the screen and the run go on."""
     m = c.m
-    if not c.check(run.wait_for(run.utility_starts, 10), "the utility starts"):
+    starts = run.wait_for(run.utility_starts, 10)
+    if not c.check(starts, "the utility starts"):
         return
     for what, command, args in OUTSIDE_REQUESTS:
         c.equal(post_requests(m, [(what, command, args)]), [], f"{what} posted")
@@ -461,7 +462,8 @@ def requests_during_flash(c, run, work):
     logged = read_flash_log(work)
     c.check(logged and "end" not in logged[0], "the utility still ran after the last request")
     c.step(f"during the flash: each of the {len(OUTSIDE_REQUESTS)} requests posted, "
-           f"{REQUEST_SETTLE_S} s apart or more")
+           f"{REQUEST_SETTLE_S} s apart or more, the last {raw_clock() - starts[0][0]:.1f} s "
+           "into the utility's run")
 
 
 def screen_gone_by(c, run):
