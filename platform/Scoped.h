@@ -40,7 +40,6 @@ private:
 namespace release {
 inline void RegCloseKey(KeyHandle key) { Os().RegCloseKey(key); }
 inline void CloseHandle(KernelHandle handle) { Os().CloseHandle(handle); }
-inline void DeleteDC(DcHandle dc) { Os().DeleteDC(dc); }
 inline void DeleteObject(GdiObject object) { Os().DeleteObject(object); }
 inline void SysFreeString(Bstr text) { Os().SysFreeString(text); }
 inline void Release(ComObject* object) { Os().Release(object); }
@@ -57,13 +56,6 @@ using ScopedGdiObject = ScopedHandle<GdiObject, release::DeleteObject>;
 
 // A counted COM reference, released by Release.
 using ScopedComPtr = ScopedHandle<ComObject*, release::Release>;
-
-// A memory device context, deleted by DeleteDC.
-class ScopedMemoryDC : public ScopedHandle<DcHandle, release::DeleteDC> {
-public:
-    explicit ScopedMemoryDC(DcHandle compatibleWith)
-        : ScopedHandle(Os().CreateCompatibleDC(compatibleWith)) {}
-};
 
 // A BSTR allocated for one call, freed by SysFreeString.
 class ScopedBstr : public ScopedHandle<Bstr, release::SysFreeString> {
@@ -83,20 +75,6 @@ public:
 private:
     WindowHandle m_hWnd;
     DcHandle m_hDC;
-};
-
-// An object selected into a device context; the previous one goes back.
-class ScopedSelectObject : NoCopy {
-public:
-    ScopedSelectObject(DcHandle dc, GdiObject object)
-        : m_hDC(dc), m_hPrevious(dc && object ? Os().SelectObject(dc, object) : nullptr) {}
-    ~ScopedSelectObject() {
-        if (m_hPrevious) Os().SelectObject(m_hDC, m_hPrevious);
-    }
-
-private:
-    DcHandle m_hDC;
-    GdiObject m_hPrevious;
 };
 
 // A paint between BeginPaint and EndPaint.

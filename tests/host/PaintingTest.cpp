@@ -1,5 +1,6 @@
 #include <string>
 
+#include "platform/Win32Constants.h"
 #include "res/ResourceFiles.h"
 #include "res/resource.h"
 #include "tests/fake/SoftwareImage.h"
@@ -138,8 +139,8 @@ TEST_F(PaintingFixture, TheSystemLocaleChoosesBackgroundAndTextRows) {
     Paint(dialog);
     os.systemLocale = 1033;
     Paint(dialog);
-    EXPECT_EQ(os.CountCalls("LoadBitmap 134"), 1);
-    EXPECT_EQ(os.CountCalls("LoadBitmap 135"), 1);
+    EXPECT_EQ(os.CountCalls(Trace("LoadBitmap", IDB_BACKGROUND_KOREAN)), 1);
+    EXPECT_EQ(os.CountCalls(Trace("LoadBitmap", IDB_BACKGROUND)), 1);
     ASSERT_EQ(os.drawnTexts.size(), 2u);
     EXPECT_EQ(os.drawnTexts[0].rect.top, 300);
     EXPECT_EQ(os.drawnTexts[0].rect.bottom, 325);
@@ -230,7 +231,7 @@ TEST_F(PaintingFixture, APictureThatCannotBeLoadedIsTriedAgainAtTheNextPaint) {
     Paint(dialog);
     os.bitmapFiles[IDB_MARKER] = ResPath(IDB_MARKER);
     Paint(dialog);
-    EXPECT_EQ(os.CountCalls("LoadBitmap 132"), 2);
+    EXPECT_EQ(os.CountCalls(Trace("LoadBitmap", IDB_MARKER)), 2);
     EXPECT_EQ(os.screen.At(192 + 295, 144 + 358), piece.At(0, 4));  // step 10 starts at x 295
 }
 
@@ -239,7 +240,7 @@ TEST_F(PaintingFixture, AMinimisedWindowShowsOnlyTheCentredIcon) {
     CBiosUpdateDlg dialog(nullptr);
     dialog.m_strStatus = "hidden";
     Paint(dialog);
-    EXPECT_EQ(os.CountCalls("SendMessage 39"), 1);  // WM_ICONERASEBKGND
+    EXPECT_EQ(os.CountCalls(Trace("SendMessage", win::WM_ICONERASEBKGND)), 1);
     EXPECT_EQ(os.CountCalls("DrawIcon 64,-1"), 1);  // (160 - 32 + 1) / 2, (28 - 32 + 1) / 2
     EXPECT_EQ(os.CountCalls("LoadBitmap"), 0);
     EXPECT_TRUE(os.drawnTexts.empty());
