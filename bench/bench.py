@@ -42,7 +42,7 @@ sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
 from hardening_run import (CHANNELS, CONFIRM_TITLE, TracedRun, check_notebook,  # noqa: E402
                            flash_files, open_session, reset_outcome)
-from machine import Machine, raw_clock  # noqa: E402
+from machine import Machine, prefix_processes, raw_clock  # noqa: E402
 from session import SetupError  # noqa: E402
 
 TICKS_PER_S = os.sysconf("SC_CLK_TCK")
@@ -56,15 +56,11 @@ BENCH_CHANNELS = CHANNELS + ",+resource"
 
 def wineserver_ticks(prefix):
     """CPU ticks of the wineserver of prefix, or None."""
-    for proc in Path("/proc").iterdir():
-        if not proc.name.isdigit():
+    for pid, first in prefix_processes(prefix).items():
+        if not Path(first).name.startswith("wineserver"):
             continue
         try:
-            if not proc.joinpath("comm").read_text().startswith("wineserver"):
-                continue
-            if f"WINEPREFIX={prefix}".encode() not in proc.joinpath("environ").read_bytes():
-                continue
-            stat = proc.joinpath("stat").read_text()
+            stat = Path(f"/proc/{pid}/stat").read_text()
         except OSError:
             continue
         fields = stat[stat.rfind(")") + 2:].split()

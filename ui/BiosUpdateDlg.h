@@ -95,8 +95,6 @@ private:
     void ReleaseMachine();
     void PaintIcon();
     void LoadPictures(platform::DcHandle screen, unsigned backgroundId);
-    static void Restore(platform::DcHandle canvas, platform::DcHandle background,
-                        const platform::Rect& area);
 
     std::unique_ptr<platform::Lock> m_pStatusLock;
     platform::ScopedGdiObject m_hBlackBrush;

@@ -8,6 +8,16 @@
 
 using platform::Os;
 
+namespace {
+
+// Copies area of the background back onto the canvas.
+void Restore(platform::DcHandle canvas, platform::DcHandle background, const platform::Rect& area) {
+    Os().BitBlt(canvas, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                background, area.left, area.top, win::SRCCOPY);
+}
+
+}  // namespace
+
 void CBiosUpdateDlg::OnPaint() {
     platform::WindowHandle window = GetSafeHwnd();
     if (Os().IsIconic(window)) {
@@ -72,12 +82,6 @@ void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned background
     m_hBackgroundDc.Select(screen, m_hBackground.Get());
     m_hPieceDc.Select(screen, m_hPiece.Get());
     m_hCanvasDc.Select(screen, m_hCanvas.Get());
-}
-
-void CBiosUpdateDlg::Restore(platform::DcHandle canvas, platform::DcHandle background,
-                             const platform::Rect& area) {
-    Os().BitBlt(canvas, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                background, area.left, area.top, win::SRCCOPY);
 }
 
 void CBiosUpdateDlg::PaintIcon() {

@@ -9,7 +9,7 @@ import time
 
 from cases import CONFIRM_TITLE, case
 from hardening_run import read_flash_log
-from machine import WORK_FOLDER, raw_clock
+from machine import WORK_FOLDER, raw_clock, wait_until
 from screen import Layout, Watcher
 
 DIALOG_TITLE = 129
@@ -94,12 +94,8 @@ class ConfirmedRun:
         self.total = self.run.ended - self.pressed if self.ended else None
 
     def wait_for_marker(self, timeout=10):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if any(step for _, step in self.watcher.steps()):
-                return True
-            time.sleep(0.1)
-        return False
+        return wait_until(lambda: any(step for _, step in self.watcher.steps()), timeout,
+                          step=0.1)
 
     def since_confirm(self, t):
         return t - self.pressed

@@ -21,6 +21,24 @@ def raw_clock():
     return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
 
 
+def prefix_processes(prefix):
+    """{Unix pid: first word of its cmdline} of the running processes of the
+    Wine prefix."""
+    wanted = f"WINEPREFIX={prefix}".encode()
+    found = {}
+    for proc in Path("/proc").iterdir():
+        if not proc.name.isdigit():
+            continue
+        try:
+            first = (proc / "cmdline").read_bytes().split(b"\0")[0]
+            ours = wanted in (proc / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if ours:
+            found[int(proc.name)] = os.fsdecode(first)
+    return found
+
+
 def wait_until(predicate, timeout, step=0.05):
     """Polls predicate() until it is true or timeout s have passed; its last value."""
     deadline = time.monotonic() + timeout
@@ -115,17 +133,8 @@ class Machine:
         path). Wine shows a process's executable as the first word of its
         cmdline: the Windows path when another Windows program started it."""
         names = {str(Path(exe).resolve()).lower(), self.windows_path(exe).lower()}
-        prefix = f"WINEPREFIX={self.session.prefix}".encode()
-        pids = []
-        for proc in Path("/proc").iterdir():
-            try:
-                first = (proc / "cmdline").read_bytes().split(b"\0")[0]
-                ours = prefix in (proc / "environ").read_bytes().split(b"\0")
-            except OSError:
-                continue
-            if ours and os.fsdecode(first).lower() in names:
-                pids.append(int(proc.name))
-        return pids
+        return [pid for pid, first in prefix_processes(self.session.prefix).items()
+                if first.lower() in names]
 
     # -- windows ---------------------------------------------------------------
 
@@ -159,13 +168,9 @@ class Machine:
 
     def wait_any_window(self, titles, timeout_s=15):
         """The first of titles that shows as a visible window, or None."""
-        deadline = time.monotonic() + timeout_s
-        while time.monotonic() < deadline:
-            for w in self.windows():
-                if w.visible and w.title in titles:
-                    return w.title
-            time.sleep(0.2)
-        return None
+        shown = wait_until(lambda: [w.title for w in self.windows()
+                                    if w.visible and w.title in titles], timeout_s, step=0.2)
+        return shown[0] if shown else None
 
     def box_text(self, title):
         rc, out = self.ui("text", title)
