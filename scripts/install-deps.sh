@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake make g++ libgtest-dev googletest python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick fonts-nanum locales
     clang libclang-rt-14-dev
     git osslsigncode openssl
