@@ -51,7 +51,9 @@ TEST(FoldersTest, CreateDirectoryMakesTheLastElementOnly) {
     EXPECT_FALSE(PathExists(scratch.Path() + "\\No"));
 }
 
-TEST(FoldersTest, ProgramFilesPathIsAnExistingFolder) {
+// The folder a 32-bit program gets, on 64-bit Windows "Program Files (x86)",
+// whichever build asks.
+TEST(FoldersTest, ProgramFilesPathIsTheExisting32BitFolder) {
     Win32Platform os;
     std::string path = "left over";
     EXPECT_EQ(os.SHGetFolderPathA(CSIDL_PROGRAM_FILES, SHGFP_TYPE_CURRENT, path), S_OK);
@@ -59,6 +61,10 @@ TEST(FoldersTest, ProgramFilesPathIsAnExistingFolder) {
     EXPECT_LT(path.size(), static_cast<size_t>(MAX_PATH));
     EXPECT_NE(path.back(), '\\');
     EXPECT_TRUE(IsDirectory(path)) << path;
+    BOOL wow64 = FALSE;
+    if (sizeof(void*) == 8 || (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64)) {
+        EXPECT_EQ(path.substr(path.size() - 6), " (x86)") << path;
+    }
 }
 
 TEST(FoldersTest, UnknownShellFolderFailsWithAnEmptyPath) {

@@ -16,23 +16,45 @@ const char kMachineTestKey[] = "SOFTWARE\\BIOSUpdatePlatformTest";
 const char kMachineRunKey[] = "SOFTWARE\\BIOSUpdatePlatformTest\\Run";
 const char kMarker[] = "1.1508.1126.02";
 
+// The program sees the registry as a 32-bit program does on 64-bit Windows;
+// the other view, where there is one, is the 64-bit program's own.
+constexpr REGSAM kProgramView = KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+
+// Whether the system keeps the two views apart (64-bit Windows).
+bool ViewsAreApart() {
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64);
+}
+
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override { RemoveTestKeys(); }
     void TearDown() override { RemoveTestKeys(); }
 
     static void RemoveTestKeys() {
-        ::RegDeleteTreeA(HKEY_USERS, kUsersTestKey);
-        ::RegDeleteKeyA(HKEY_USERS, kUsersTestKey);
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kMachineTestKey);
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMachineTestKey);
+        for (REGSAM view : {kProgramView, kOtherView}) {
+            RemoveTree(HKEY_USERS, kUsersTestKey, view);
+            RemoveTree(HKEY_LOCAL_MACHINE, kMachineTestKey, view);
+        }
+    }
+
+    static void RemoveTree(HKEY root, const char* subKey, REGSAM view) {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+        ::RegDeleteTreeA(key, nullptr);
+        ::RegCloseKey(key);
+        ::RegDeleteKeyExA(root, subKey, view, 0);
     }
 
     // The value as stored, read through the UTF-16 call: type and bytes.
     static bool ReadStoredValue(HKEY root, const char* subKey, const wchar_t* name, DWORD& type,
                                 std::vector<BYTE>& data) {
         HKEY key = nullptr;
-        if (::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+        if (::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE | kProgramView, &key) !=
+            ERROR_SUCCESS) {
+            return false;
+        }
         DWORD size = 0;
         LONG result = ::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
         data.assign(size, 0);
@@ -43,17 +65,23 @@ protected:
         return result == ERROR_SUCCESS;
     }
 
-    static bool ValueExists(HKEY root, const char* subKey, const char* name) {
+    static bool ValueExists(HKEY root, const char* subKey, const char* name,
+                            REGSAM view = kProgramView) {
         HKEY key = nullptr;
-        if (::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+        if (::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) {
+            return false;
+        }
         LONG result = ::RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
         ::RegCloseKey(key);
         return result == ERROR_SUCCESS;
     }
 
-    static void PutStringValue(HKEY root, const char* subKey, const char* name, const char* text) {
+    static void PutStringValue(HKEY root, const char* subKey, const char* name, const char* text,
+                               REGSAM view = kProgramView) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyA(root, subKey, &key), ERROR_SUCCESS);
+        ASSERT_EQ(::RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                                    &key, nullptr),
+                  ERROR_SUCCESS);
         ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                          static_cast<DWORD>(std::strlen(text) + 1));
         ::RegCloseKey(key);
@@ -116,14 +144,21 @@ TEST_F(RegistryTest, WritingThroughAReadOnlyKeyFails) {
     EXPECT_FALSE(ValueExists(HKEY_USERS, kUsersMarkerKey, "Version"));
 }
 
-TEST_F(RegistryTest, DeleteValueRemovesOnlyThatValue) {
+TEST_F(RegistryTest, DeleteValueRemovesOnlyThatValueInTheProgramsView) {
     PutStringValue(HKEY_LOCAL_MACHINE, kMachineRunKey, "BIOSUpdate", "C:\\BIOSUpdate.exe 1");
     PutStringValue(HKEY_LOCAL_MACHINE, kMachineRunKey, "Other", "C:\\Other.exe");
+    const bool apart = ViewsAreApart();
+    if (apart) {
+        PutStringValue(HKEY_LOCAL_MACHINE, kMachineRunKey, "BIOSUpdate", "C:\\x64.exe", kOtherView);
+    }
 
     EXPECT_EQ(os_.SHDeleteValueA(RegistryRoot::LocalMachine, kMachineRunKey, "BIOSUpdate"),
               ERROR_SUCCESS);
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kMachineRunKey, "BIOSUpdate"));
     EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kMachineRunKey, "Other"));
+    if (apart) {
+        EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kMachineRunKey, "BIOSUpdate", kOtherView));
+    }
 
     // Gone already, or no key at all: reported, nothing else changes.
     EXPECT_NE(os_.SHDeleteValueA(RegistryRoot::LocalMachine, kMachineRunKey, "BIOSUpdate"),
