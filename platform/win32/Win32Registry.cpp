@@ -27,9 +27,9 @@ long Win32Platform::RegOpenKeyExA(RegistryRoot root, const std::string& subKey,
 long Win32Platform::RegCreateKeyA(RegistryRoot root, const std::string& subKey, KeyHandle& key) {
     HKEY opened = nullptr;
     // What RegCreateKeyA does, in the view.
-    LONG result = ::RegCreateKeyExA(RootKey(root), subKey.c_str(), 0, nullptr,
-                                    REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED | kView, nullptr,
-                                    &opened, nullptr);
+    LONG result =
+        ::RegCreateKeyExA(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          MAXIMUM_ALLOWED | kView, nullptr, &opened, nullptr);
     key = result == ERROR_SUCCESS ? FromHkey(opened) : nullptr;
     return result;
 }

@@ -59,21 +59,21 @@ bool ParseNamed(const std::wstring& text, const Named (&table)[N], unsigned long
     return ParseValue(text, table, N, value);
 }
 
-std::string Hex(unsigned long value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", value);
+// A window handle or a style, whole on both builds.
+std::string Hex(unsigned long long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%08llX", value);
     return text;
 }
 
 std::string DescribeWindow(const WindowInfo& w) {
     char head[256];
-    std::snprintf(
-        head, sizeof head, "%s\t%lu\t%d\t%ld,%ld,%ld,%ld\t0x%08lX\t0x%08lX\t%s\t",
-        Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(w.hwnd))).c_str(),
-        static_cast<unsigned long>(w.pid), w.visible ? 1 : 0, w.rect.left, w.rect.top, w.rect.right,
-        w.rect.bottom, static_cast<unsigned long>(w.style), static_cast<unsigned long>(w.exStyle),
-        Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetWindow(w.hwnd, GW_OWNER))))
-            .c_str());
+    std::snprintf(head, sizeof head, "%s\t%lu\t%d\t%ld,%ld,%ld,%ld\t0x%08lX\t0x%08lX\t%s\t",
+                  Hex(reinterpret_cast<ULONG_PTR>(w.hwnd)).c_str(),
+                  static_cast<unsigned long>(w.pid), w.visible ? 1 : 0, w.rect.left, w.rect.top,
+                  w.rect.right, w.rect.bottom, static_cast<unsigned long>(w.style),
+                  static_cast<unsigned long>(w.exStyle),
+                  Hex(reinterpret_cast<ULONG_PTR>(GetWindow(w.hwnd, GW_OWNER))).c_str());
     return head + ToUtf8(w.className) + "\t" + ToUtf8(w.title) + "\n";
 }
 
@@ -95,7 +95,7 @@ int Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         Error("no answer to message " + Hex(message));
         return kFailed;
     }
-    Print(Hex(static_cast<unsigned long>(result)) + "\n");
+    Print(Hex(result) + "\n");
     return kOk;
 }
 
@@ -200,7 +200,7 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
     }
     if (command == L"find") {
         if (int rc = NeedArgs(args, 2, 2)) return rc;
-        Print(Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(hwnd))) + "\n");
+        Print(Hex(reinterpret_cast<ULONG_PTR>(hwnd)) + "\n");
         return kOk;
     }
     if (command == L"info") {
