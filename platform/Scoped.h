@@ -10,6 +10,10 @@ namespace platform {
 
 // Owners are neither copied nor assigned: each resource has one.
 class NoCopy {
+public:
+    NoCopy(const NoCopy&) = delete;
+    NoCopy& operator=(const NoCopy&) = delete;
+
 protected:
     NoCopy() = default;
     ~NoCopy() = default;

@@ -116,7 +116,7 @@ private:
     platform::ScopedGdiObject m_hCanvas;
     unsigned m_nCanvasBackgroundId = 0;  // the background the canvas was copied from
     // Memory contexts holding the three, made at the first paint.
-    CMemoryDc m_hBackgroundDc;
-    CMemoryDc m_hPieceDc;
-    CMemoryDc m_hCanvasDc;
+    CMemoryDc m_dcBackground;
+    CMemoryDc m_dcPiece;
+    CMemoryDc m_dcCanvas;
 };

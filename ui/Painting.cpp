@@ -31,8 +31,8 @@ void CBiosUpdateDlg::OnPaint() {
     const ui::ScreenLayout layout = ui::LayoutFor(Os().GetSystemDefaultLCID());
     LoadPictures(screen.Get(), layout.backgroundBitmap);
 
-    const platform::DcHandle picture = m_hCanvasDc.Get();
-    const platform::DcHandle background = m_hBackgroundDc.Get();
+    const platform::DcHandle picture = m_dcCanvas.Get();
+    const platform::DcHandle background = m_dcBackground.Get();
 
     // Every paint starts from a fresh copy of the background as stored. Paints
     // draw only on the marker's rows and the status rectangle, so once the
@@ -48,7 +48,7 @@ void CBiosUpdateDlg::OnPaint() {
     const ui::MarkerBlit marker = ui::MarkerFor(m_nAnimStep);
     if (marker.width > 0) {
         Os().BitBlt(picture, marker.x, ui::kMarkerTop, marker.width, ui::kMarkerHeight,
-                    m_hPieceDc.Get(), marker.sourceX, 0, win::SRCCOPY);
+                    m_dcPiece.Get(), marker.sourceX, 0, win::SRCCOPY);
     }
 
     Os().SetTextColor(picture, Rgb(255, 255, 255));
@@ -70,7 +70,7 @@ void CBiosUpdateDlg::OnPaint() {
 // and kept selected into their memory contexts.
 void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned backgroundId) {
     if (!m_hBackground.Get() || m_nBackgroundId != backgroundId) {
-        m_hBackgroundDc.Release();  // a selected bitmap cannot be deleted
+        m_dcBackground.Release();  // a selected bitmap cannot be deleted
         m_hBackground.Reset(Os().LoadBitmapA(backgroundId));
         m_nBackgroundId = backgroundId;
     }
@@ -79,9 +79,9 @@ void CBiosUpdateDlg::LoadPictures(platform::DcHandle screen, unsigned background
         m_hCanvas.Reset(Os().CreateCompatibleBitmap(screen, ui::kPictureWidth, ui::kPictureHeight));
         m_nCanvasBackgroundId = 0;
     }
-    m_hBackgroundDc.Select(screen, m_hBackground.Get());
-    m_hPieceDc.Select(screen, m_hPiece.Get());
-    m_hCanvasDc.Select(screen, m_hCanvas.Get());
+    m_dcBackground.Select(screen, m_hBackground.Get());
+    m_dcPiece.Select(screen, m_hPiece.Get());
+    m_dcCanvas.Select(screen, m_hCanvas.Get());
 }
 
 void CBiosUpdateDlg::PaintIcon() {

@@ -19,6 +19,8 @@ public:
 
     CDialog(unsigned templateId, CDialog* parent);
     ~CDialog() override;
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
 
     virtual bool PreTranslateMessage(const platform::QueuedMessage& msg);
     virtual Lresult WindowProc(unsigned message, Wparam wParam, Lparam lParam);

@@ -367,10 +367,20 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
         EXPECT_EQ(fresh.shutdownReasonsDestroyed, expected);
         if (expected) {
             EXPECT_EQ(fresh.shutdownReason, fake::Utf16FromUtf8(Text(137)));
-            EXPECT_EQ(
-                fresh.CallsStartingWith("SetThreadExecutionState")[0].what,
+            // Held in one order, let go in the reverse.
+            std::vector<std::string> machine;
+            for (const fake::Call& call : fresh.calls) {
+                if (call.what.rfind("SetThreadExecutionState", 0) == 0 ||
+                    call.what.rfind("ShutdownBlockReason", 0) == 0) {
+                    machine.push_back(call.what);
+                }
+            }
+            const std::vector<std::string> order = {
                 Trace("SetThreadExecutionState",
-                      win::ES_CONTINUOUS | win::ES_SYSTEM_REQUIRED | win::ES_DISPLAY_REQUIRED));
+                      win::ES_CONTINUOUS | win::ES_SYSTEM_REQUIRED | win::ES_DISPLAY_REQUIRED),
+                "ShutdownBlockReasonCreate", "ShutdownBlockReasonDestroy",
+                Trace("SetThreadExecutionState", win::ES_CONTINUOUS)};
+            EXPECT_EQ(machine, order);
         }
         EXPECT_EQ(fresh.LiveGdiObjects(), 0);
         platform::InstallPlatform(&os);
