@@ -14,10 +14,14 @@ extern "C" int ProtectedStartup() {
     QueryPerformanceCounter(&counter);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    std::uintptr_t guard = counter.LowPart ^ static_cast<std::uintptr_t>(counter.HighPart) ^
-                           now.dwLowDateTime ^ now.dwHighDateTime ^ GetCurrentProcessId() << 16 ^
-                           GetCurrentThreadId() ^ GetTickCount() ^
-                           reinterpret_cast<std::uintptr_t>(&counter);
+    std::uint64_t seed =
+        static_cast<std::uint64_t>(counter.QuadPart) ^
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) ^
+        static_cast<std::uint64_t>(GetCurrentProcessId()) << 16 ^ GetCurrentThreadId() ^
+        GetTickCount() ^ reinterpret_cast<std::uintptr_t>(&counter);
+    // A 64-bit guard keeps the whole seed; a 32-bit one folds in its upper half.
+    std::uintptr_t guard =
+        static_cast<std::uintptr_t>(sizeof(std::uintptr_t) == 4 ? seed ^ seed >> 32 : seed);
     __stack_chk_guard = reinterpret_cast<void*>(guard ? guard : 0x2B992DDF);
     return WinMainCRTStartup();
 }
