@@ -10,7 +10,8 @@
 # --window: seconds measured per program (60); --rounds: rounds (3);
 # --also: another BIOSUpdate.exe measured in each round, for comparisons;
 # --build DIR takes the programs from an existing build of the windows
-# preset instead of building build/windows. The Wine prefix is kept in
+# preset instead of building build/windows (build/windows-x64 on a machine
+# that runs no 32-bit code). The Wine prefix is kept in
 # build/bench; the table is also written to build/bench/benchmark.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,11 +35,14 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+eval "$(tests/wine/wine.sh env)"
 if [ -z "$build" ]; then
     bash scripts/install-deps.sh
-    cmake --preset windows >/dev/null
-    cmake --build --preset windows --target BIOSUpdate floor winflash uidriver
-    build=build/windows
+    preset=$(tests/wine/wine.sh preset)
+    [ "$preset" = windows ] || echo "bench: measuring the 64-bit build: $BIOSUPDATE_WINE_WHY"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --target BIOSUpdate floor winflash uidriver
+    build=build/$preset
 fi
 exec python3 bench/bench.py --work build/bench --exe "$build/BIOSUpdate.exe" \
     --floor "$build/bench/floor.exe" --uidriver "$build/tools/uidriver.exe" \

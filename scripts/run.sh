@@ -11,20 +11,26 @@
 # screenshot of each stage into build/run/screenshots and prints the outcome:
 # the registry marker, the update folder, the work folder, the utility's
 # command line and the exit code. The Wine prefix is kept in build/run.
+# A machine that runs no 32-bit code runs the 64-bit build (build/windows-x64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 case "${1:-}" in
 -h | --help)
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
 esac
 
 bash scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target BIOSUpdate winflash uidriver
+eval "$(tests/wine/wine.sh env)"
+preset=$(tests/wine/wine.sh preset)
+if [ "$preset" != windows ]; then
+    echo "run: running the 64-bit build: $BIOSUPDATE_WINE_WHY"
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target BIOSUpdate winflash uidriver
 
-build=build/windows
+build=build/$preset
 exec python3 tests/e2e/hardening_run.py --work build/run --exe "$build/BIOSUpdate.exe" \
     --uidriver "$build/tools/uidriver.exe" --winflash "$build/tools/winflash.exe" "$@"

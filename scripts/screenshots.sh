@@ -2,7 +2,8 @@
 # Takes the README's screenshots of the running program: English on a
 # 1024x768 screen and Korean on 800x600, each while the stand-in flash
 # utility runs, as en.png and ko.png in docs/screenshots/ (or OUTPUT_DIR).
-# Builds the Windows program first (in build/windows, or in BUILD_DIR), then
+# Builds the Windows program first (in build/windows, build/windows-x64 on a
+# machine that runs no 32-bit code, or in BUILD_DIR), then
 # runs the end-to-end screen cases under Wine on a private Xvfb display; the
 # cases check every screenshot as they do in the test suite.
 #   scripts/screenshots.sh [OUTPUT_DIR]
@@ -11,8 +12,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 out=$(realpath -m "${1:-docs/screenshots}")
-build=${BUILD_DIR:-build/windows}
-cmake --preset windows -B "$build" >/dev/null
+eval "$(tests/wine/wine.sh env)"
+preset=$(tests/wine/wine.sh preset)
+build=${BUILD_DIR:-build/$preset}
+cmake --preset "$preset" -B "$build" >/dev/null
 cmake --build "$build" -j2
 
 work=$(mktemp -d /tmp/biosupdate-screenshots.XXXXXX)

@@ -9,8 +9,9 @@ namespace platform {
 
 namespace {
 
-static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68,
-              "the 32-bit start-up record is 68 bytes");
+// The start-up record's size field is each build's own sizeof.
+static_assert(sizeof(STARTUPINFOA) == (sizeof(void*) == 4 ? 68 : 104),
+              "the start-up record is 68 bytes on 32-bit, 104 on 64-bit Windows");
 
 struct ThreadStart {
     ThreadEntry entry;

@@ -191,7 +191,7 @@ class TracedRun:
         self.confirm_text = table[CONFIRM_TEXT_ID][lang]
         with open(self.trace_path, "wb") as err, open(session.work / "programs.log", "ab") as out:
             self.started = raw_clock()
-            self.proc = subprocess.Popen(session.in_notebook(["wine", str(self.exe), *args]),
+            self.proc = subprocess.Popen(session.wine([self.exe, *args]),
                                          env=env, cwd=self.exe.parent, stdin=subprocess.DEVNULL,
                                          stdout=out, stderr=err)
         self.pid = self.proc.pid  # the Unix process is the Windows program

@@ -111,7 +111,7 @@ class Machine:
         # Output through a file, not a pipe: Wine processes that this one
         # starts (the desktop, services) would keep a pipe open.
         with tempfile.TemporaryFile() as out:
-            proc = subprocess.run(self.session.in_notebook(["wine", *map(str, args)]),
+            proc = subprocess.run(self.session.wine(args),
                                   env=self.session.env(lang), cwd=cwd, timeout=timeout,
                                   stdin=subprocess.DEVNULL, stdout=out,
                                   stderr=subprocess.DEVNULL)
@@ -122,7 +122,7 @@ class Machine:
         """Starts a program in its own folder and returns at once."""
         exe = Path(exe)
         log = open(self.session.work / "programs.log", "ab")
-        proc = subprocess.Popen(self.session.in_notebook(["wine", str(exe), *map(str, args)]),
+        proc = subprocess.Popen(self.session.wine([exe, *args]),
                                 env=self.session.env(lang), cwd=exe.parent,
                                 stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()

@@ -14,10 +14,10 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
 WINE_DIR = REPO / "tests" / "wine"
+LAUNCHER = str(WINE_DIR / "wine.sh")  # every Wine call goes through it
 LANGS = {"en": "en_US.UTF-8", "ko": "ko_KR.UTF-8"}
 SERVER_LINGER_S = 120  # the wineserver ends this long after its last client
 DISPLAY_FIRST = 140  # Xvfb displays are looked for from here on
-AEDEBUG = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 
 
 class SetupError(Exception):
@@ -76,6 +76,14 @@ class Session:
         """The command line that runs args inside the simulated notebook."""
         return [str(WINE_DIR / "notebook-run.sh"), str(self.sysdir), *args]
 
+    def wine(self, args):
+        """The command line that runs a Windows program (or a built-in such as
+        reg) under Wine inside the simulated notebook."""
+        return self.in_notebook([LAUNCHER, "run", *map(str, args)])
+
+    def wineserver(self, *args):
+        return self.in_notebook([LAUNCHER, "server", *args])
+
     def write_notebook(self, ac=1, charge=80, bios="K38KRPA23"):
         """ac: 0, 1 or None (no mains supply); charge: per cent or None (no
         battery); bios: version or None (no firmware table)."""
@@ -95,26 +103,27 @@ class Session:
         self.state = {}
         self._prepare_locales()
         self.write_notebook()
-        self._start_display(width, height)
-        self.save()
-        self._prepare_prefix(keep_prefix)
-        self._start_server()
-        self._configure_prefix()
-        self.save()
+        try:
+            self._start_display(width, height)
+            self.save()
+            self._prepare_prefix(keep_prefix)
+            self._start_server()
+            self._configure_prefix()
+            self.save()
+        except BaseException:
+            # A failed set-up leaves nothing running.
+            self.cleanup(keep_prefix=True)
+            raise
 
     def _configure_prefix(self):
         settings = [
             # Xvfb has no window manager: without this, Wine waits 2 s for
             # one each time a window is hidden.
             (r"HKCU\Software\Wine\X11 Driver", "Managed", "N", "64"),
-            # A crashing program ends at once instead of hanging in
-            # "winedbg --auto" (both registry views).
-            (AEDEBUG, "Debugger", "", "32"),
-            (AEDEBUG, "Debugger", "", "64"),
         ]
         for key, name, data, view in settings:
-            subprocess.run(self.in_notebook(["wine", "reg", "add", key, "/v", name, "/d", data,
-                                             "/f", f"/reg:{view}"]),
+            subprocess.run(self.wine(["reg", "add", key, "/v", name, "/d", data, "/f",
+                                      f"/reg:{view}"]),
                            env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, check=True, timeout=60)
 
@@ -164,24 +173,22 @@ class Session:
 
     def _prepare_prefix(self, keep):
         if keep and (self.prefix / "system.reg").exists():
-            log(f"reusing the Wine prefix {self.prefix}")
-            return
+            log(f"reusing the Wine prefix {self.prefix} unless another kind of machine made it")
+        else:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+            log(f"creating the Wine prefix {self.prefix}")
         start = time.monotonic()
-        shutil.rmtree(self.prefix, ignore_errors=True)
-        log(f"creating the Wine prefix {self.prefix}")
-        env = self.env()
-        subprocess.run(self.in_notebook(["wineboot", "--init"]), env=env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
-        subprocess.run(self.in_notebook(["wineserver", "-w"]), env=env, timeout=120)
-        if not (self.prefix / "system.reg").exists():
-            raise SetupError("wineboot did not create the prefix")
+        made = subprocess.run(self.in_notebook([LAUNCHER, "prefix"]), env=self.env(),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, text=True, timeout=300)
+        if made.returncode != 0 or not (self.prefix / "system.reg").exists():
+            raise SetupError(f"wineboot did not create the prefix: {made.stderr.strip()}")
         log(f"prefix ready in {time.monotonic() - start:.1f} s")
 
     def _start_server(self):
         # Started detached with its output elsewhere: a wineserver keeps the
         # pipes of whoever started it open.
-        subprocess.run(self.in_notebook(["wineserver", f"-p{SERVER_LINGER_S}"]),
+        subprocess.run(self.wineserver(f"-p{SERVER_LINGER_S}"),
                        env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, start_new_session=True, timeout=60)
 
@@ -202,10 +209,10 @@ class Session:
     # -- cleanup ---------------------------------------------------------
 
     def stop_server(self):
-        subprocess.run(self.in_notebook(["wineserver", "-k"]), env=self.env(),
+        subprocess.run(self.wineserver("-k"), env=self.env(),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run(self.in_notebook(["wineserver", "-w"]), env=self.env(), timeout=60)
+        subprocess.run(self.wineserver("-w"), env=self.env(), timeout=60)
 
     def _stop_display(self):
         pid = self.state.get("xvfb_pid")

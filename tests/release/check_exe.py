@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks that the released BIOSUpdate.exe is hardened and stripped.
+"""Checks that a build of BIOSUpdate.exe (32- or 64-bit) is hardened and stripped.
 
     check_exe.py EXE
 
@@ -12,7 +12,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / 'resources'))
 
 from pe import DIR_DEBUG, DIR_SECURITY, PeFile  # noqa: E402
 
-DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 # DLLs every Windows installation has in its system folder.
 SYSTEM_DLLS = {'advapi32.dll', 'comctl32.dll', 'gdi32.dll', 'kernel32.dll', 'msvcrt.dll',
@@ -26,6 +26,8 @@ def problems(pe):
         yield 'DYNAMIC_BASE is not set'
     if not pe.dll_characteristics & NX_COMPAT:
         yield 'NX_COMPAT is not set'
+    if pe.is_64_bit and not pe.dll_characteristics & HIGH_ENTROPY_VA:
+        yield 'HIGH_ENTROPY_VA is not set'
     for s in pe.sections:
         if s.characteristics & SCN_EXECUTE and s.characteristics & SCN_WRITE:
             yield 'section %s is writable and executable' % s.name

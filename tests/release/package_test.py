@@ -18,7 +18,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / 'tests' / 'resources'))
 
-from pe import PeFile  # noqa: E402
+from pe import MACHINE_I386, PeFile  # noqa: E402
 
 RT_VERSION, ENGLISH = 16, 0x0409
 IMAGE = b'K38KRPA24 stand-in image\n'
@@ -61,6 +61,8 @@ def check_zip(path, exe, winflash):
               'Zarel_bios/winflash.exe']
     if not check(sorted(entries) == wanted, '%s holds %s' % (path.name, sorted(entries))):
         return b''
+    check(PeFile(entries['BIOSUpdate.exe']).machine == MACHINE_I386,
+          'the packaged BIOSUpdate.exe is not the 32-bit build')
     check(entries['Zarel_bios/winflash.exe'] == winflash, 'winflash.exe is not the vendor\'s')
     check(entries['Zarel_bios/K38KRPA24'] == IMAGE, 'K38KRPA24 is not the vendor\'s')
     sums = {}

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Checks the compiled resources of BIOSUpdate.exe.
 
-    check_resources.py RES_FILE STRINGS_INC
+    check_resources.py RES_FILE STRINGS_INC [OTHER_EXE]
 
-RES_FILE is the 32-bit .res file compiled from res/BIOSUpdate.rc, or an
-executable that links it; STRINGS_INC is the list of texts it was made from. Prints every failed check and exits 1 when
-there is one.
+RES_FILE is the .res file compiled from res/BIOSUpdate.rc, or an executable
+(32- or 64-bit) that links it; STRINGS_INC is the list of texts it was made
+from. With OTHER_EXE, the other build's executable, both are checked and must
+carry the same resources. Prints every failed check and exits 1 when there is
+one.
 """
 
 import re
@@ -367,11 +369,7 @@ def check_pictures(entries):
         check_marker(pictures[132])
 
 
-def main(argv):
-    if len(argv) != 3:
-        print(__doc__)
-        return 2
-    entries = read_resources(argv[1])
+def check_all(entries, strings):
     expected = {
         (RT_STRING, 9, ENGLISH), (RT_STRING, 9, KOREAN),
         (RT_DIALOG, 102, ENGLISH), (RT_DIALOG, 102, KOREAN),
@@ -381,13 +379,28 @@ def main(argv):
     }
     check(set(entries) == expected, 'resource set differs: extra %s, missing %s'
           % (sorted(set(entries) - expected, key=str), sorted(expected - set(entries), key=str)))
-    check_strings(entries, read_strings(argv[2]))
+    check_strings(entries, strings)
     check_dialog(entries, ENGLISH, 'Tahoma', 0)
     check_dialog(entries, KOREAN, '\uad74\ub9bc', 129)
     check_version(entries)
     check_manifests(entries)
     check_icon(entries)
     check_pictures(entries)
+
+
+def main(argv):
+    if len(argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    strings = read_strings(argv[2])
+    entries = read_resources(argv[1])
+    check_all(entries, strings)
+    if len(argv) == 4:
+        other = read_resources(argv[3])
+        check_all(other, strings)
+        differ = sorted((k for k in set(entries) | set(other) if entries.get(k) != other.get(k)),
+                        key=str)
+        check(not differ, '%s and %s differ in %s' % (argv[1], argv[3], differ))
     for message in failures:
         print('FAIL: ' + message)
     print('%d resources checked, %d failures' % (len(entries), len(failures)))

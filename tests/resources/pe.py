@@ -1,10 +1,14 @@
-"""Reads the parts of a 32-bit PE file (an .exe) that the checks look at:
-the headers, the section table, the imported DLLs and the resources."""
+"""Reads the parts of a PE file (an .exe, 32-bit PE32 or 64-bit PE32+) that
+the checks look at: the headers, the section table, the imported DLLs and the
+resources."""
 
 import struct
 from dataclasses import dataclass
 
 DIR_IMPORT, DIR_RESOURCE, DIR_SECURITY, DIR_DEBUG = 1, 2, 4, 6
+MACHINE_I386, MACHINE_AMD64 = 0x14C, 0x8664
+# Optional header magic: where the data directories' count lies.
+DIRECTORY_COUNT_AT = {0x10B: 92, 0x20B: 108}
 
 
 @dataclass
@@ -29,11 +33,13 @@ class PeFile:
          self.characteristics) = struct.unpack_from('<HHIIIHH', data, pe + 4)
         optional = pe + 24
         magic, = struct.unpack_from('<H', data, optional)
-        if magic != 0x10B:
-            raise ValueError('not a 32-bit PE file (optional header magic %#x)' % magic)
+        if magic not in DIRECTORY_COUNT_AT:
+            raise ValueError('not a PE32 or PE32+ file (optional header magic %#x)' % magic)
+        self.is_64_bit = magic == 0x20B
         self.dll_characteristics, = struct.unpack_from('<H', data, optional + 70)
-        directory_count, = struct.unpack_from('<I', data, optional + 92)
-        self.directories = [struct.unpack_from('<II', data, optional + 96 + 8 * i)
+        count_at = optional + DIRECTORY_COUNT_AT[magic]
+        directory_count, = struct.unpack_from('<I', data, count_at)
+        self.directories = [struct.unpack_from('<II', data, count_at + 4 + 8 * i)
                             for i in range(directory_count)]
         self.sections = []
         table = optional + optional_size
