@@ -111,6 +111,12 @@ void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
         }
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
+        // Destroyed by a call that bypassed the platform: its messages were
+        // taken for forged ones, so the loop learns of it here.
+        if (binding.window && !::IsWindow(dialog)) {
+            binding.window = nullptr;
+            host.HandleDestroyed();
+        }
     }
     if (binding.window) DestroyBound(dialog);
 }
