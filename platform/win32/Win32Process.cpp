@@ -73,7 +73,7 @@ unsigned long Win32Platform::ResumeThread(KernelHandle thread) {
 }
 
 KernelHandle Win32Platform::OpenProcess(unsigned long processId) {
-    return FromHandle(::OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+    return FromHandle(::OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE,
                                     static_cast<DWORD>(processId)));
 }
 

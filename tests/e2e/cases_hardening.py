@@ -591,7 +591,7 @@ def close_and_keys_every_stage(c):
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
-    files = flash_files(c.config.winflash, 40)
+    files = flash_files(c.config.winflash, 90)
     exe = m.install(c.config.exe, "battered", work_files=files)
     work = exe.parent / WORK_FOLDER
     before = snapshot(work)
@@ -642,7 +642,7 @@ def close_and_keys_every_stage(c):
     c.equal(sent, CLOSE_REQUESTS, "WM_CLOSE sent")
     c.equal(answers, {0}, "answers to WM_CLOSE")
     gone_by = screen_gone_by(c, run)
-    check_ended(c, run, "battered run", 60)
+    check_ended(c, run, "battered run", 120)
     check_timeline(c, run, "battered run")
     logged = read_flash_log(work)
     c.equal(len(logged), 1, "runs of the utility")
