@@ -54,6 +54,8 @@ bool CBiosUpdateApp::InitInstance() {
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;
+    // The worker may still reach the dialog if its window went early.
+    dialog.WaitForWorker();
     return false;
 }
 

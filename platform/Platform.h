@@ -110,6 +110,24 @@ public:
                                 ProcessInfo& info) = 0;
     virtual unsigned long WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) = 0;
     virtual void CloseHandle(KernelHandle handle) = 0;
+    virtual unsigned long ResumeThread(KernelHandle thread) = 0;
+    // A handle to the process with that id, with the rights to test its job
+    // and to give it a handle; null when there is none.
+    virtual KernelHandle OpenProcess(unsigned long processId) = 0;
+    // A job without limits: it never ends or kills what it holds. Null when
+    // the system cannot make one.
+    virtual KernelHandle CreateJobObject() = 0;
+    // A new completion port that reports the job's processes; null when the
+    // port cannot be made or tied to the job.
+    virtual KernelHandle CreateJobCompletionPort(KernelHandle job) = 0;
+    virtual bool AssignProcessToJobObject(KernelHandle job, KernelHandle process) = 0;
+    virtual bool IsProcessInJob(KernelHandle process, KernelHandle job) = 0;
+    // The job's count of processes that have not ended; false when unknown.
+    virtual bool GetJobActiveProcesses(KernelHandle job, unsigned long& count) = 0;
+    // The port's next message (JOB_OBJECT_MSG_*) and the process id it names;
+    // false when none came within milliseconds.
+    virtual bool GetJobMessage(KernelHandle port, unsigned long milliseconds,
+                               unsigned long& message, unsigned long& processId) = 0;
     // Runs entry(argument) on a new thread whose handle the caller never sees.
     virtual bool StartThread(ThreadEntry entry, void* argument) = 0;
     virtual std::unique_ptr<Lock> CreateLock() = 0;
@@ -143,6 +161,7 @@ public:
     // Centres in the work area of the window's monitor, kept inside it.
     virtual void CenterWindow(WindowHandle window) = 0;
     virtual bool IsIconic(WindowHandle window) = 0;
+    virtual bool ShowWindow(WindowHandle window, int command) = 0;
     virtual Rect GetClientRect(WindowHandle window) = 0;
     virtual IconHandle LoadIconA(unsigned id) = 0;
     virtual unsigned long SetThreadExecutionState(unsigned long flags) = 0;

@@ -66,6 +66,7 @@ enum class MutexResult { Created, AlreadyExists, Failed };
 struct ProcessInfo {
     KernelHandle process = nullptr;
     KernelHandle thread = nullptr;
+    unsigned long processId = 0;
 };
 
 }  // namespace platform

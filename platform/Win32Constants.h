@@ -28,12 +28,22 @@ constexpr unsigned WM_CTLCOLORSCROLLBAR = 0x0137;
 constexpr unsigned WM_CTLCOLORSTATIC = 0x0138;
 constexpr unsigned WM_LBUTTONDOWN = 0x0201;
 constexpr unsigned WM_POWERBROADCAST = 0x0218;
+constexpr unsigned WM_SYSCOMMAND = 0x0112;
 constexpr unsigned WM_APP = 0x8000;
 
 // WM_POWERBROADCAST
 constexpr unsigned PBT_APMQUERYSUSPEND = 0;
 constexpr unsigned PBT_APMSUSPEND = 4;
 constexpr long BROADCAST_QUERY_DENY = 0x424D5144;
+
+// WM_SYSCOMMAND: wParam & 0xFFF0
+constexpr unsigned SC_SIZE = 0xF000;
+constexpr unsigned SC_MOVE = 0xF010;
+constexpr unsigned SC_MINIMIZE = 0xF020;
+constexpr unsigned SC_MAXIMIZE = 0xF030;
+constexpr unsigned SC_CLOSE = 0xF060;
+constexpr unsigned SC_SCREENSAVE = 0xF140;
+constexpr unsigned SC_MONITORPOWER = 0xF170;
 
 // WM_SETICON
 constexpr unsigned ICON_SMALL = 0;
@@ -52,6 +62,7 @@ constexpr int IDNO = 7;
 constexpr unsigned long WS_EX_TOOLWINDOW = 0x00000080;
 constexpr unsigned long WS_EX_APPWINDOW = 0x00040000;
 constexpr unsigned SWP_SHOWWINDOW = 0x0040;
+constexpr int SW_RESTORE = 9;
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXICON = 11;
@@ -72,7 +83,11 @@ constexpr int CSIDL_PROGRAM_FILES = 0x26;
 constexpr unsigned SHGFP_TYPE_CURRENT = 0;
 
 // Processes
+constexpr unsigned long CREATE_SUSPENDED = 0x00000004;
 constexpr unsigned long CREATE_NO_WINDOW = 0x08000000;
+constexpr unsigned long JOB_OBJECT_MSG_EXIT_PROCESS = 7;
+constexpr unsigned long JOB_OBJECT_MSG_NEW_PROCESS = 6;
+constexpr unsigned long JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO = 4;
 constexpr unsigned long INFINITE = 0xFFFFFFFF;
 
 // Power requests

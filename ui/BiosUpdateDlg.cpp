@@ -10,7 +10,25 @@ using platform::Os;
 
 namespace {
 constexpr unsigned long kBlack = Rgb(0, 0, 0);
+constexpr platform::Lparam kMonitorOn = -1;
+
+// System commands that would minimise, move, resize or blank the screen.
+// SC_CLOSE is not among them: it becomes WM_CLOSE, which is answered there.
+bool TakesScreenAway(platform::Wparam wParam, platform::Lparam lParam) {
+    switch (static_cast<unsigned>(wParam & 0xFFF0)) {
+        case win::SC_MINIMIZE:
+        case win::SC_MAXIMIZE:
+        case win::SC_MOVE:
+        case win::SC_SIZE:
+        case win::SC_SCREENSAVE:
+            return true;
+        case win::SC_MONITORPOWER:
+            return lParam != kMonitorOn;
+        default:
+            return false;
+    }
 }
+}  // namespace
 
 CBiosUpdateDlg::CBiosUpdateDlg(CDialog* parent)
     : CDialog(IDD_BIOSUPDATE_DIALOG, parent),
@@ -49,11 +67,13 @@ bool CBiosUpdateDlg::OnInitDialog() {
 
     Os().LoadStringA(IDS_CONFIRM, m_strMessage);
     if (AskToConfirm() == win::IDNO) {
+        m_run.Take(ui::Signal::Declined);
         RemoveWorkFolder();
         PostQuit();
         return false;
     }
 
+    m_run.Take(ui::Signal::Confirmed);
     CoverScreen();
     Os().CenterWindow(window);
     Os().LoadStringA(IDS_INITIALIZING, m_strMessage);
@@ -61,7 +81,6 @@ bool CBiosUpdateDlg::OnInitDialog() {
     SetStatus(m_strMessage);
     Repaint();
     Os().SetTimer(window, TIMER_START, 500);
-    m_bStartArmed = true;
     return true;
 }
 
@@ -77,21 +96,14 @@ int CBiosUpdateDlg::AskToConfirm() {
 CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lparam lParam) {
     switch (message) {
         case WM_UPDATE_FINISH:
-            if (m_bWorkerDone && !m_bQuitRequested) {
-                CreateUpdateFolder();
-                RemoveWorkFolder();
-                RequestQuit();
-            }
-            break;
-        case WM_UPDATE_QUIT:
-            if (m_bQuitPosted && !m_bQuitRequested) RequestQuit();
+            TakeWorkerSignals();
             break;
         case WM_ARM_EXIT_TIMER:
-            if (m_bExitTimerRequested && !m_bExitTimerArmed) {
-                Os().SetTimer(GetSafeHwnd(), TIMER_EXIT, 3000);
-                m_bExitTimerArmed = true;
-            }
+            TakeExitTimerRequest();
             return 0;
+        case WM_UPDATE_QUIT:
+            if (m_run.Take(ui::Signal::OwnQuit)) Os().PostQuitMessage(0);
+            break;
         case win::WM_POWERBROADCAST:
             if (wParam == win::PBT_APMQUERYSUSPEND || wParam == win::PBT_APMSUSPEND) {
                 return win::BROADCAST_QUERY_DENY;
@@ -100,6 +112,9 @@ CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lpa
         case win::WM_CLOSE:
             RemoveWorkFolder();
             return 0;
+        case win::WM_SYSCOMMAND:
+            if (m_run.HoldsScreen() && TakesScreenAway(wParam, lParam)) return 0;
+            break;
         default:
             break;
     }
@@ -117,23 +132,26 @@ void CBiosUpdateDlg::OnTimer(unsigned id) {
     switch (id) {
         case TIMER_EXIT:
             // The worker must be done with the dialog before it may go.
-            if (!m_bExitTimerArmed || !m_bWorkerDone) break;
+            if (!m_bWorkerDone || !m_run.Take(ui::Signal::ExitTick)) break;
             RemoveWorkFolder();
             Os().KillTimer(window, TIMER_EXIT);
             PostQuit();
             break;
         case TIMER_START:
             // Once only: a second tick would start a second worker.
-            if (!m_bStartArmed) break;
-            m_bStartArmed = false;
+            if (!m_run.Take(ui::Signal::StartTick)) break;
             Os().SetTimer(window, TIMER_ANIMATE, 100);
             Os().KillTimer(window, TIMER_START);
             StartUpdate();
             break;
         case TIMER_ANIMATE:
             m_nAnimStep = m_nAnimStep >= 31 ? 0 : m_nAnimStep + 1;
+            // A minimised window ignores placement until it is restored.
+            if (Os().IsIconic(window)) Os().ShowWindow(window, win::SW_RESTORE);
             CoverScreen();
             Repaint();
+            // The worker's signals, should their messages have been lost.
+            TakeWorkerSignals();
             break;
         default:
             break;
@@ -146,9 +164,34 @@ void CBiosUpdateDlg::StartUpdate() {
     if (!m_pThread->CreateThread()) {
         delete m_pThread;
         m_pThread = nullptr;
+        m_run.Take(ui::Signal::WorkerFailed);
         RemoveWorkFolder();
         PostQuit();
+        return;
     }
+    m_run.Take(ui::Signal::WorkerStarted);
+}
+
+// What the worker has signalled, in the order it signals: the exit timer's
+// request comes before its finish.
+void CBiosUpdateDlg::TakeWorkerSignals() {
+    TakeExitTimerRequest();
+    if (m_bWorkerDone && m_run.Take(ui::Signal::WorkerFinished)) {
+        CreateUpdateFolder();
+        RemoveWorkFolder();
+        Os().PostQuitMessage(0);
+    }
+}
+
+void CBiosUpdateDlg::TakeExitTimerRequest() {
+    if (m_bExitTimerRequested && m_run.Take(ui::Signal::ExitTimerRequest)) {
+        Os().SetTimer(GetSafeHwnd(), TIMER_EXIT, 3000);
+    }
+}
+
+void CBiosUpdateDlg::WaitForWorker() const {
+    // m_pThread stays set only for a worker whose thread was started.
+    while (m_pThread && !m_bWorkerDone) Os().Sleep(100);
 }
 
 void CBiosUpdateDlg::ShowStatus(const std::string& text) {
@@ -169,15 +212,7 @@ void CBiosUpdateDlg::PostFinish() {
     Os().PostMessageA(window, WM_UPDATE_FINISH, 0, 0);
 }
 
-void CBiosUpdateDlg::PostQuit() {
-    m_bQuitPosted = true;
-    Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0);
-}
-
-void CBiosUpdateDlg::RequestQuit() {
-    m_bQuitRequested = true;
-    Os().PostQuitMessage(0);
-}
+void CBiosUpdateDlg::PostQuit() { Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0); }
 
 std::string CBiosUpdateDlg::CopyStatus() const {
     platform::ScopedLock hold(*m_pStatusLock);

@@ -10,6 +10,7 @@
 #include "platform/Scoped.h"
 #include "platform/framework/CDialog.h"
 #include "ui/MemoryDc.h"
+#include "ui/RunState.h"
 #include "update/WorkerHost.h"
 
 class CHWDriverDownloadThread;
@@ -42,6 +43,9 @@ public:
     void OnTimer(unsigned id);
     void OnPaint();
     void StartUpdate();
+    // Returns once the worker can no longer reach the dialog.
+    void WaitForWorker() const;
+    const ui::RunState& Run() const { return m_run; }
 
     // The identity query: reads the running BIOS version into m_strBiosVersion.
     void QueryIdentity();
@@ -74,7 +78,7 @@ public:
 protected:
     const MessageEntry* GetMessageMap() const override;
     void OnWindowDestroyed() override;
-    bool EndsOnQuit() const override { return m_bQuitRequested; }
+    bool EndsOnQuit() override { return m_run.Take(ui::Signal::LoopQuit); }
 
 private:
     Lresult OnPaintMessage(Wparam wParam, Lparam lParam);
@@ -87,7 +91,8 @@ private:
 
     int AskToConfirm();
     void PostQuit();
-    void RequestQuit();
+    void TakeWorkerSignals();
+    void TakeExitTimerRequest();
     void CoverScreen();
     void Repaint();
     void SetStatus(const std::string& text);
@@ -100,14 +105,12 @@ private:
     platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
     // Only the run's own signals end it; a message number alone proves
-    // nothing, since any program may post it. The worker's two flags are set
-    // on its thread before it posts the message they vouch for.
+    // nothing, since any program may post it or send it. The worker's two
+    // flags are set on its thread before it posts the message they vouch
+    // for; the run state belongs to the dialog's thread.
     std::atomic<bool> m_bExitTimerRequested{false};
     std::atomic<bool> m_bWorkerDone{false};  // the worker's last touch of the dialog
-    bool m_bStartArmed = false;
-    bool m_bExitTimerArmed = false;
-    bool m_bQuitPosted = false;     // WM_UPDATE_QUIT posted by the dialog itself
-    bool m_bQuitRequested = false;  // the dialog asked its UI loop to end
+    ui::RunState m_run;
     // Loaded once and kept between paints: the background as stored, the
     // marker piece, and the canvas each paint composes on.
     platform::ScopedGdiObject m_hBackground;

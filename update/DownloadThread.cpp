@@ -4,11 +4,11 @@
 
 #include "app/Markers.h"
 #include "platform/Platform.h"
-#include "platform/Scoped.h"
 #include "platform/Win32Constants.h"
 #include "res/resource.h"
 #include "update/FlashCommand.h"
 #include "update/Identifier.h"
+#include "update/UtilityJob.h"
 
 using platform::Os;
 
@@ -61,15 +61,12 @@ int CHWDriverDownloadThread::RunUpdateDecision() {
 void CHWDriverDownloadThread::RunProcessAndWait(std::string application, std::string commandLine,
                                                 std::string directory) {
     platform::ProcessInfo started;
-    if (!Os().CreateProcessA(application, commandLine, win::CREATE_NO_WINDOW, directory, started)) {
+    // Suspended until it holds the guard and sits in its job.
+    if (!Os().CreateProcessA(application, commandLine,
+                             win::CREATE_NO_WINDOW | win::CREATE_SUSPENDED, directory, started)) {
         return;
     }
-    platform::AutoCloseHandle process(started.process);
-    platform::AutoCloseHandle thread(started.thread);  // closed first
-    // The utility holds the instance guard too: should this process die while
-    // it flashes, a second start is still refused until the utility has ended.
-    Os().DuplicateInstanceMutexInto(process.Get());
-    Os().WaitForSingleObject(process.Get(), win::INFINITE);
+    update::ResumeAndWait(started);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.

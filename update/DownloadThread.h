@@ -16,8 +16,9 @@ public:
     bool InitInstance() override;
     // Always 0.
     int RunUpdateDecision();
-    // Starts application with the command line in directory and waits for it
-    // to end; returns at once when it cannot be started.
+    // Starts application with the command line in directory and waits until
+    // it and every process it started have ended; returns at once when it
+    // cannot be started.
     void RunProcessAndWait(std::string application, std::string commandLine, std::string directory);
 
     WorkerHost* const m_pDlg;

@@ -47,7 +47,7 @@ protected:
     virtual void OnWindowDestroyed() {}
     // Whether a quit request taken from the queue ends the UI loop; the
     // framework's dialog ends on any.
-    virtual bool EndsOnQuit() const { return true; }
+    virtual bool EndsOnQuit() { return true; }
 
     template <class Derived>
     static constexpr Handler Route(Lresult (Derived::*handler)(Wparam, Lparam)) {

@@ -13,15 +13,38 @@ struct DialogBinding {
     DialogHost* host = nullptr;
     HWND window = nullptr;
     WNDPROC original = nullptr;
+    bool destroying = false;  // set around the platform's own DestroyWindow
 };
 
 DialogBinding* BindingOf(HWND window) {
     return reinterpret_cast<DialogBinding*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+// Only the platform destroys the window, and only the platform creates it.
+// The same messages from anyone else, sent or posted, whichever loop
+// dispatches them, reach neither the dialog nor the default procedure, which
+// would free the dialog's data ahead of the real destruction.
+bool IsForged(const DialogBinding& binding, UINT message) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return true;  // the real one came before the binding
+        case WM_DESTROY:
+        case WM_NCDESTROY:
+            return !binding.destroying;
+        default:
+            return false;
+    }
+}
+
+void DestroyBound(HWND window) {
+    if (DialogBinding* binding = BindingOf(window)) binding->destroying = true;
+    ::DestroyWindow(window);
+}
+
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DialogBinding* binding = BindingOf(window);
     if (!binding) return ::DefWindowProcA(window, message, wParam, lParam);
+    if (IsForged(*binding, message)) return 0;
     if (message != WM_NCDESTROY) return binding->host->HandleMessage(message, wParam, lParam);
 
     LRESULT result = binding->host->HandleMessage(message, wParam, lParam);
@@ -33,8 +56,7 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
-    // Bound once: a later WM_INITDIALOG (one posted by another program
-    // reaches here through the default processing) carries no binding.
+    // Bound once; a later WM_INITDIALOG stops at SubclassProc.
     if (message != WM_INITDIALOG || BindingOf(window)) return FALSE;
     auto* binding = reinterpret_cast<DialogBinding*>(lParam);
     binding->window = window;
@@ -49,7 +71,7 @@ bool BelongsToDialog(HWND dialog, HWND window) {
 }
 
 // Messages that only the window system sends while it makes or destroys a
-// window; posted ones come from elsewhere and must not unbind the dialog.
+// window; posted ones come from elsewhere.
 bool IsSentOnly(UINT message) {
     switch (message) {
         case WM_NCCREATE:
@@ -89,8 +111,14 @@ void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
         }
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
+        // Destroyed by a call that bypassed the platform: its messages were
+        // taken for forged ones, so the loop learns of it here.
+        if (binding.window && !::IsWindow(dialog)) {
+            binding.window = nullptr;
+            host.HandleDestroyed();
+        }
     }
-    if (binding.window) ::DestroyWindow(dialog);
+    if (binding.window) DestroyBound(dialog);
 }
 
 Lresult Win32Platform::DefaultWindowProc(WindowHandle window, unsigned message, Wparam wParam,
@@ -104,7 +132,7 @@ Lresult Win32Platform::DefaultWindowProc(WindowHandle window, unsigned message, 
 }
 
 // The UI loop runs while the window exists.
-void Win32Platform::EndDialog(WindowHandle window) { ::DestroyWindow(ToHwnd(window)); }
+void Win32Platform::EndDialog(WindowHandle window) { DestroyBound(ToHwnd(window)); }
 
 bool Win32Platform::IsDialogMessage(WindowHandle window, const QueuedMessage& msg) {
     MSG queued = {};

@@ -63,6 +63,17 @@ public:
                         ProcessInfo& info) override;
     unsigned long WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) override;
     void CloseHandle(KernelHandle handle) override;
+    unsigned long ResumeThread(KernelHandle thread) override;
+    KernelHandle OpenProcess(unsigned long processId) override;
+
+    // Jobs (Win32Job.cpp)
+    KernelHandle CreateJobObject() override;
+    KernelHandle CreateJobCompletionPort(KernelHandle job) override;
+    bool AssignProcessToJobObject(KernelHandle job, KernelHandle process) override;
+    bool IsProcessInJob(KernelHandle process, KernelHandle job) override;
+    bool GetJobActiveProcesses(KernelHandle job, unsigned long& count) override;
+    bool GetJobMessage(KernelHandle port, unsigned long milliseconds, unsigned long& message,
+                       unsigned long& processId) override;
     bool StartThread(ThreadEntry entry, void* argument) override;
     std::unique_ptr<Lock> CreateLock() override;
 
@@ -89,6 +100,7 @@ public:
     void ModifyStyleEx(WindowHandle window, unsigned long remove, unsigned long add) override;
     void CenterWindow(WindowHandle window) override;
     bool IsIconic(WindowHandle window) override;
+    bool ShowWindow(WindowHandle window, int command) override;
     Rect GetClientRect(WindowHandle window) override;
     IconHandle LoadIconA(unsigned id) override;
     unsigned long SetThreadExecutionState(unsigned long flags) override;

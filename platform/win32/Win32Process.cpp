@@ -64,7 +64,17 @@ bool Win32Platform::CreateProcessA(const std::string& application, std::string& 
     }
     info.process = FromHandle(process.hProcess);
     info.thread = FromHandle(process.hThread);
+    info.processId = process.dwProcessId;
     return true;
+}
+
+unsigned long Win32Platform::ResumeThread(KernelHandle thread) {
+    return ::ResumeThread(ToHandle(thread));
+}
+
+KernelHandle Win32Platform::OpenProcess(unsigned long processId) {
+    return FromHandle(::OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE,
+                                    static_cast<DWORD>(processId)));
 }
 
 unsigned long Win32Platform::WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) {

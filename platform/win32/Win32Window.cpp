@@ -84,6 +84,10 @@ void Win32Platform::CenterWindow(WindowHandle window) {
 
 bool Win32Platform::IsIconic(WindowHandle window) { return ::IsIconic(ToHwnd(window)) != FALSE; }
 
+bool Win32Platform::ShowWindow(WindowHandle window, int command) {
+    return ::ShowWindow(ToHwnd(window), command) != FALSE;
+}
+
 Rect Win32Platform::GetClientRect(WindowHandle window) {
     RECT client = {};
     ::GetClientRect(ToHwnd(window), &client);

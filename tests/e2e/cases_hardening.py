@@ -4,6 +4,7 @@ runs for minutes, ten instances at once, and close requests and keys in
 every stage. Each run is followed through Wine's debug output
 (hardening_run.TracedRun)."""
 
+import re
 import shutil
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -357,11 +358,31 @@ def killed_mid_flash(c):
     manager ends a program) while its flash utility runs: while the orphaned
     utility runs, a second start shows nothing and ends with exit code 0;
     once the utility has ended, a start asks again."""
+    killed_while_flashing(c, "killed", handoff=False)
+
+
+@case("killed_mid_flash_handoff")
+def killed_mid_flash_handoff(c):
+    """As killed_mid_flash, with a utility that hands the flash to a copy of
+    itself and exits at once: the copy keeps a second start out until its
+    own end."""
+    killed_while_flashing(c, "killed-handoff", handoff=True)
+
+
+def flashing_run(work, handoff):
+    """The log entry of the run that flashes: the helper's after a hand-off."""
+    logged = read_flash_log(work)
+    if handoff:
+        logged = [r for r in logged if r.get("settings", "").endswith("handoff=helper")]
+    return logged[0] if logged else {}
+
+
+def killed_while_flashing(c, folder, handoff):
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
-    exe = m.install(c.config.exe, "killed", work_files=flash_files(c.config.winflash,
-                                                                    ORPHAN_SECONDS))
+    exe = m.install(c.config.exe, folder, work_files=flash_files(
+        c.config.winflash, ORPHAN_SECONDS, "handoff=1\r\n" if handoff else ""))
     work = exe.parent / WORK_FOLDER
     utility = work / "winflash.exe"
     run = traced(c, exe)
@@ -369,6 +390,9 @@ def killed_mid_flash(c):
         return
     starts = run.wait_for(run.utility_starts, RUN_UP_S)
     if not c.check(starts, "the utility starts"):
+        return
+    if handoff and not c.check(wait_until(lambda: "end_s" in (read_flash_log(work) or [{}])[0],
+                                          10, step=0.1), "the utility hands off and ends"):
         return
     time.sleep(KILLED_INTO_FLASH_S)
     run.kill()
@@ -388,14 +412,14 @@ def killed_mid_flash(c):
         c.check(second.elapsed < NOTHING_SHOWN_S, f"the second start ends at once "
                 f"({second.elapsed:.2f} s)")
     logged = read_flash_log(work)
-    c.check(len(logged) == 1 and "end" not in logged[0] and m.unix_pids(utility),
-            f"the orphaned utility still runs, alone: {logged}")
+    c.check(len(logged) == 1 + handoff and "end" not in flashing_run(work, handoff)
+            and m.unix_pids(utility), f"the orphaned utility still runs, alone: {logged}")
 
     # The orphan's end, then its process's.
-    if not c.check(wait_until(lambda: "end_s" in (read_flash_log(work) or [{}])[0],
+    if not c.check(wait_until(lambda: "end_s" in flashing_run(work, handoff),
                               ORPHAN_SECONDS + 10, step=0.1), "the utility logs its end"):
         return
-    ended = read_flash_log(work)[0]["end_s"]
+    ended = flashing_run(work, handoff)["end_s"]
     c.check(wait_until(lambda: not m.unix_pids(utility), ORPHAN_END_S),
             "the utility's process ends")
     c.step(f"the orphaned utility ended {ended - starts[0][0]:.2f} s after its start, "
@@ -408,7 +432,45 @@ def killed_mid_flash(c):
         c.step(f"the confirmation shows {third.elapsed:.2f} s after the start")
         m.press(CONFIRM_TITLE, "no")
     c.expect_exit(third, "the start after the utility's end, declined")
-    c.equal(len(read_flash_log(work)), 1, "runs of the utility")
+    c.equal(len(read_flash_log(work)), 1 + handoff, "runs of the utility")
+
+
+HANDOFF_SECONDS = 10
+
+
+@case("flash_utility_hands_off")
+def flash_utility_hands_off(c):
+    """The utility starts a copy of itself that flashes for 10 s, and exits
+    at once: the screen stays, and the marker waits, until the copy's end."""
+    m = c.m
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    exe = m.install(c.config.exe, "handoff", work_files=flash_files(
+        c.config.winflash, HANDOFF_SECONDS, "handoff=1\r\n"))
+    work = exe.parent / WORK_FOLDER
+    run = traced(c, exe)
+    if not confirm(c, run):
+        return
+    c.check(run.wait_status(137, RUN_UP_S) is not None, "status 137 is drawn")
+    gone_by = screen_gone_by(c, run)
+    check_ended(c, run, "hand-off", HANDOFF_SECONDS + 30)
+    logged = read_flash_log(work)
+    c.equal(len(logged), 2, "runs of the stand-in: the first and its copy")
+    first, helper = (logged + [{}, {}])[:2]
+    c.check("handoff_s" in first and "end_s" in first, f"the first hands off and ends: {first}")
+    c.check(helper.get("settings", "").endswith("handoff=helper"), f"the copy runs: {helper}")
+    end = helper.get("end_s")
+    gone = gone_by or run.ended
+    if c.check(end is not None and gone is not None, "the copy logs its end"):
+        c.check(gone >= end, f"the screen stays until the copy ends (gone {gone - end:+.2f} s "
+                "after its end)")
+        c.check(gone - end <= END_AFTER_UTILITY_S, f"the run ends {gone - end:.2f} s after the "
+                "copy")
+        c.step(f"the first ended {first.get('end_s', 0) - first.get('start_s', 0):.2f} s after "
+               f"its start; the copy ran {end - helper.get('start_s', end):.2f} s; the screen "
+               f"was gone {gone - end:+.2f} s after the copy's end")
+    check_marker_once(c, run, "hand-off", not_before=end)
+    c.check(update_folder(m).is_dir(), "the update folder is created")
 
 
 # -- close requests, keys and requests from other programs ----------------------------
@@ -436,6 +498,21 @@ OUTSIDE_REQUESTS = [
     ("WM_DESTROY", "post", (0x0002,)),
     ("WM_NCDESTROY", "post", (0x0082,)),
 ]
+# What another program may do to the screen itself, sent or called from its
+# own process: (what, uidriver command, its arguments after the title).
+INTERFERENCE = [
+    ("WM_NCDESTROY sent", "send", ("0x0082",)),
+    ("WM_DESTROY sent", "send", ("0x0002",)),
+    ("SC_MINIMIZE posted", "post", ("syscommand", "0xF020")),
+    ("ShowWindow minimise", "show", ("minimize",)),
+    ("ShowWindow hide", "show", ("hide",)),
+    ("moved to a small, not-topmost place", "move", ("100", "100", "320", "240")),
+]
+BACK_WAIT_MS = 15000
+TICK_S = 0.1
+BACK_SLACK_S = 0.5  # Wine's and the machine's own delays, under load
+EXIT_S = 1.0  # uidriver's own end under Wine, after it saw the screen back
+FIRST_TICK_AFTER_138_S = 0.6  # TIMER_START 500 ms, then the first 100 ms tick
 REQUEST_SETTLE_S = 0.3  # a request that ended the screen did so within this
 SCREEN_POLL_S = 0.1
 
@@ -466,6 +543,33 @@ def requests_during_flash(c, run, work):
            "into the utility's run")
 
 
+def interfere(c, run, stage, kinds, first_tick, backs):
+    """Each interference, one after the other; after each, how long until the
+    screen was back over the whole screen, topmost. Before the first
+    TIMER_ANIMATE tick (first_tick() None) it may take until that tick."""
+    m = c.m
+    for what, command, args in kinds:
+        rc, out = m.ui("--back", str(BACK_WAIT_MS), command, DIALOG_TITLE, *args)
+        returned = raw_clock()
+        back = re.search(r"back_ms=(\d+)", out or "")
+        if not c.check(rc == 0 and back, f"{stage}: after {what} the screen is back "
+                       f"(uidriver {rc}: {out!r})"):
+            continue
+        back_s = int(back[1]) / 1000
+        backs.setdefault(what, []).append(back_s)
+        tick = first_tick()
+        if tick is not None and tick < returned - back_s:
+            c.check(back_s <= TICK_S + BACK_SLACK_S, f"{stage}: after {what} the screen is "
+                    f"back by the next tick ({back_s:.3f} s)")
+        elif tick is not None:
+            # Done before the first tick: back by then; the helper's own exit
+            # follows the moment it saw it.
+            c.check(returned - EXIT_S <= tick + BACK_SLACK_S, f"{stage}: after {what} the "
+                    f"screen is back by the first tick ({returned - tick:+.3f} s after it)")
+        c.check(run.running(), f"{stage}: after {what} the program runs")
+        c.step(f"{stage}: {what}; back over the screen after {back_s:.3f} s")
+
+
 def screen_gone_by(c, run):
     """Watches the update screen until the run ends; a time by which it was
     first seen gone, or None when it was up until the end."""
@@ -487,7 +591,7 @@ def close_and_keys_every_stage(c):
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
-    files = flash_files(c.config.winflash, 20)
+    files = flash_files(c.config.winflash, 90)
     exe = m.install(c.config.exe, "battered", work_files=files)
     work = exe.parent / WORK_FOLDER
     before = snapshot(work)
@@ -496,6 +600,12 @@ def close_and_keys_every_stage(c):
         return
     sent = 0
     answers = set()
+    backs = {}
+
+    def first_tick():
+        shown = [t for t, sid in run.statuses() if sid == 138]
+        return shown[0] + FIRST_TICK_AFTER_138_S if shown else None
+
     before_flash = len(STAGES) - 1
     for index, (stage, status, quota) in enumerate(STAGES):
         if status is not None and not c.check(run.wait_status(status, RUN_UP_S) is not None,
@@ -503,6 +613,9 @@ def close_and_keys_every_stage(c):
             return
         if index == before_flash:
             requests_during_flash(c, run, work)
+            interfere(c, run, f"{stage}, the utility running", INTERFERENCE, first_tick, backs)
+        else:
+            interfere(c, run, stage, INTERFERENCE[index::before_flash], first_tick, backs)
         share = OUTSIDE_REQUESTS[index::before_flash] if index < before_flash else []
         # The keys and requests go in parallel, so that they all land within the stage.
         with ThreadPoolExecutor(len(KEYS) * 2 + 1) as pool:
@@ -529,7 +642,7 @@ def close_and_keys_every_stage(c):
     c.equal(sent, CLOSE_REQUESTS, "WM_CLOSE sent")
     c.equal(answers, {0}, "answers to WM_CLOSE")
     gone_by = screen_gone_by(c, run)
-    check_ended(c, run, "battered run", 60)
+    check_ended(c, run, "battered run", 120)
     check_timeline(c, run, "battered run")
     logged = read_flash_log(work)
     c.equal(len(logged), 1, "runs of the utility")
@@ -543,6 +656,9 @@ def close_and_keys_every_stage(c):
     check_marker_once(c, run, "battered run", not_before=end)
     c.check(update_folder(m).is_dir(), "the update folder is created")
     check_untouched(c, before, work, "battered run")
+    for what, times in backs.items():
+        c.step(f"{what}: back over the screen, topmost, after {min(times):.3f} to "
+               f"{max(times):.3f} s ({len(times)} times)")
 
 
 # -- DLL planting ------------------------------------------------------------------------

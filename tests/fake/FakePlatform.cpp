@@ -156,9 +156,16 @@ platform::MutexResult FakePlatform::CreateInstanceMutex(const std::string& name)
 
 bool FakePlatform::DuplicateInstanceMutexInto(platform::KernelHandle process) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
-    const bool live = openHandles_.count(process) && processEnds_.count(process);
-    Record(live ? "DuplicateInstanceMutexInto process" : "DuplicateInstanceMutexInto other");
-    return live;
+    auto id = processHandles_.find(process);
+    const bool live = openHandles_.count(process) && id != processHandles_.end() &&
+                      handleKinds_[process] == "process";
+    if (!live) {
+        Record("DuplicateInstanceMutexInto other");
+        return false;
+    }
+    Record(processes_[id->second].helper ? "DuplicateInstanceMutexInto helper"
+                                         : "DuplicateInstanceMutexInto process");
+    return !jobFailures.count("duplicate");
 }
 
 bool FakePlatform::GetSystemPowerStatus(platform::PowerStatus& status) {
@@ -380,9 +387,12 @@ bool FakePlatform::CreateProcessA(const std::string& application, std::string& c
     Record("CreateProcess " + commandLine);
     processStarts.push_back(ProcessStart{application, commandLine, flags, directory, nowUs_});
     if (processStartFails || !FileExists(application)) return false;
-    info.process = NewHandle();
-    info.thread = NewHandle();
-    processEnds_[info.process] = nowUs_ + processRunUs;
+    info.processId = StartProcess(nullptr, false);
+    info.process = NewHandle("process");
+    info.thread = NewHandle("thread");
+    processHandles_[info.process] = info.processId;
+    processHandles_[info.thread] = info.processId;
+    if (!(flags & win::CREATE_SUSPENDED)) RunProcess(info.processId);
     return true;
 }
 
@@ -390,15 +400,18 @@ unsigned long FakePlatform::WaitForSingleObject(platform::KernelHandle handle,
                                                 unsigned long milliseconds) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("WaitForSingleObject " + std::to_string(milliseconds));
-    auto end = processEnds_.find(handle);
-    if (end == processEnds_.end()) return 0xFFFFFFFF;
-    if (end->second > nowUs_) nowUs_ = end->second;
+    auto id = processHandles_.find(handle);
+    if (id == processHandles_.end()) return 0xFFFFFFFF;
+    const std::int64_t end = processes_[id->second].endUs;
+    if (end == INT64_MAX) return 0x102;  // suspended: it would never end
+    if (end > nowUs_) nowUs_ = end;
     return 0;
 }
 
 void FakePlatform::CloseHandle(platform::KernelHandle handle) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
-    Record(processEnds_.count(handle) ? "CloseHandle process" : "CloseHandle thread");
+    auto kind = handleKinds_.find(handle);
+    Record("CloseHandle " + (kind == handleKinds_.end() ? std::string("other") : kind->second));
     openHandles_.erase(handle);
 }
 
@@ -500,6 +513,10 @@ platform::Lresult FakePlatform::SendMessageA(platform::WindowHandle window, unsi
 bool FakePlatform::PostMessageA(platform::WindowHandle window, unsigned message,
                                 platform::Wparam wParam, platform::Lparam lParam) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
+    if (failingPosts.count(message)) {
+        Record("PostMessage " + std::to_string(message) + " failed");
+        return false;
+    }
     Record("PostMessage " + std::to_string(message));
     posted.push_back(PostedMessage{window, message, wParam, lParam, nowUs_});
     queue_.push_back(posted.back());
@@ -587,6 +604,12 @@ void FakePlatform::ModifyStyleEx(platform::WindowHandle, unsigned long remove, u
 void FakePlatform::CenterWindow(platform::WindowHandle) { Record("CenterWindow"); }
 
 bool FakePlatform::IsIconic(platform::WindowHandle) { return iconic; }
+
+bool FakePlatform::ShowWindow(platform::WindowHandle, int command) {
+    Record("ShowWindow " + std::to_string(command));
+    if (command == win::SW_RESTORE) iconic = false;
+    return true;
+}
 
 platform::Rect FakePlatform::GetClientRect(platform::WindowHandle) {
     return iconic ? platform::Rect{0, 0, 160, 28} : platform::Rect{0, 0, screenWidth, screenHeight};

@@ -106,6 +106,13 @@ public:
     std::set<std::string> deniedKeys;  // lower-case paths that cannot be opened or created
     bool processStartFails = false;
     std::int64_t processRunUs = 0;  // how long a started process runs
+    // > 0: the started process hands off to a helper that runs this long.
+    std::int64_t helperRunUs = 0;
+    // Job steps that fail: "job", "port", "assign", "count", and "duplicate"
+    // for the guard's duplication.
+    std::set<std::string> jobFailures;
+    bool jobMessagesLost = false;     // the port reports nothing
+    std::set<unsigned> failingPosts;  // messages whose PostMessageA fails
     ThreadMode threadMode = ThreadMode::Inline;
     int screenWidth = 1024;
     int screenHeight = 768;
@@ -124,6 +131,7 @@ public:
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<PostedMessage> posted;  // every post, in order
     std::vector<ProcessStart> processStarts;
+    int resumes = 0;
     std::vector<DrawTextCall> drawnTexts;
     std::map<unsigned, unsigned> timers;  // armed timers: id -> interval
     std::vector<std::pair<unsigned, unsigned>> timersArmed;
@@ -217,6 +225,16 @@ public:
     unsigned long WaitForSingleObject(platform::KernelHandle handle,
                                       unsigned long milliseconds) override;
     void CloseHandle(platform::KernelHandle handle) override;
+    unsigned long ResumeThread(platform::KernelHandle thread) override;
+    platform::KernelHandle OpenProcess(unsigned long processId) override;
+    platform::KernelHandle CreateJobObject() override;
+    platform::KernelHandle CreateJobCompletionPort(platform::KernelHandle job) override;
+    bool AssignProcessToJobObject(platform::KernelHandle job,
+                                  platform::KernelHandle process) override;
+    bool IsProcessInJob(platform::KernelHandle process, platform::KernelHandle job) override;
+    bool GetJobActiveProcesses(platform::KernelHandle job, unsigned long& count) override;
+    bool GetJobMessage(platform::KernelHandle port, unsigned long milliseconds,
+                       unsigned long& message, unsigned long& processId) override;
     bool StartThread(platform::ThreadEntry entry, void* argument) override;
     std::unique_ptr<platform::Lock> CreateLock() override;
     void RunModalDialog(unsigned templateId, platform::DialogHost& host) override;
@@ -242,6 +260,7 @@ public:
                        unsigned long add) override;
     void CenterWindow(platform::WindowHandle window) override;
     bool IsIconic(platform::WindowHandle window) override;
+    bool ShowWindow(platform::WindowHandle window, int command) override;
     platform::Rect GetClientRect(platform::WindowHandle window) override;
     platform::IconHandle LoadIconA(unsigned id) override;
     unsigned long SetThreadExecutionState(unsigned long flags) override;
@@ -290,12 +309,27 @@ private:
         bool operator<(const Key& other) const;
     };
     struct Dc;
+    struct Process {
+        std::int64_t endUs;  // INT64_MAX while suspended
+        platform::KernelHandle job;
+        bool helper;
+    };
+    struct JobMessage {
+        std::int64_t timeUs;
+        unsigned long message;
+        unsigned long processId;
+    };
     struct Bitmap;
     struct ComNode;
 
     void Record(const std::string& what);
     Key MakeKey(platform::RegistryRoot root, const std::string& path) const;
     platform::KernelHandle NewHandle();
+    platform::KernelHandle NewHandle(const std::string& kind);
+    void Report(platform::KernelHandle job, std::int64_t timeUs, unsigned long message,
+                unsigned long processId);
+    unsigned long StartProcess(platform::KernelHandle job, bool helper);
+    void RunProcess(unsigned long processId);
     ComNode* NewCom(int kind, std::size_t instance);
     Dc* AsDc(platform::DcHandle dc) const;
 
@@ -306,7 +340,12 @@ private:
     std::set<std::string> directories_;  // lower case
     std::set<std::string> files_;        // lower case
     std::set<platform::KernelHandle> openHandles_;
-    std::map<platform::KernelHandle, std::int64_t> processEnds_;
+    std::map<unsigned long, Process> processes_;                      // by id
+    std::map<platform::KernelHandle, unsigned long> processHandles_;  // process and thread handles
+    std::map<platform::KernelHandle, std::string> handleKinds_;
+    std::map<platform::KernelHandle, platform::KernelHandle> ports_;  // job -> port
+    std::map<platform::KernelHandle, std::vector<JobMessage>> portMessages_;
+    unsigned long nextProcessId_ = 100;
     std::uintptr_t nextHandle_ = 0x1000;
     std::set<Dc*> dcs_;
     std::set<Bitmap*> bitmaps_;

@@ -33,6 +33,13 @@ protected:
         host.HandleInitDialog(fake::FakePlatform::DialogWindow());
     }
 
+    // Confirmed and past TIMER_START: the worker waits to be run by the test.
+    void StartWorker(CBiosUpdateDlg& dialog) {
+        os.threadMode = fake::ThreadMode::Deferred;
+        Open(dialog);
+        dialog.OnTimer(TIMER_START);
+    }
+
     // A message as the window system delivers it to the dialog's window.
     static platform::Lresult Send(CBiosUpdateDlg& dialog, unsigned message, platform::Wparam wParam,
                                   platform::Lparam lParam) {
@@ -145,6 +152,16 @@ TEST_F(DialogFixture, TheAnimationStepCyclesThroughThirtyTwoSteps) {
     os.screenHeight = 600;
     dialog.OnTimer(TIMER_ANIMATE);
     EXPECT_EQ(os.CountCalls(CoverTrace(800, 600)), 1);
+    // Only a minimised window is restored, before it is placed again.
+    EXPECT_EQ(os.CountCalls("ShowWindow"), 0);
+    os.iconic = true;
+    os.calls.clear();
+    dialog.OnTimer(TIMER_ANIMATE);
+    dialog.OnTimer(TIMER_ANIMATE);
+    ASSERT_EQ(os.calls.size(), 5u);
+    EXPECT_EQ(os.calls[0].what, Trace("ShowWindow", win::SW_RESTORE));
+    EXPECT_EQ(os.calls[1].what, CoverTrace(800, 600));
+    EXPECT_EQ(os.calls[3].what, CoverTrace(800, 600));
 }
 
 TEST_F(DialogFixture, CloseRequestsAreConsumedAndRemoveTheWorkFolderEachTime) {
@@ -155,6 +172,18 @@ TEST_F(DialogFixture, CloseRequestsAreConsumedAndRemoveTheWorkFolderEachTime) {
     EXPECT_EQ(os.CountCalls("RemoveDirectory"), 100);
     EXPECT_EQ(os.CountCalls("Default"), 0);
     EXPECT_EQ(os.quitRequests, 0);
+    // System commands that would take the screen away do nothing, whatever
+    // their low bits (0xF012 is a move from the caption).
+    const platform::Wparam refused[] = {
+        win::SC_MINIMIZE, win::SC_MAXIMIZE,   win::SC_MOVE,        0xF012,
+        win::SC_SIZE + 8, win::SC_SCREENSAVE, win::SC_MONITORPOWER};
+    for (platform::Wparam command : refused) {
+        EXPECT_EQ(Send(dialog, win::WM_SYSCOMMAND, command, 2), 0) << command;
+    }
+    EXPECT_EQ(os.CountCalls("Default"), 0);
+    // Close goes on to become WM_CLOSE; turning the monitor on is harmless.
+    EXPECT_EQ(Send(dialog, win::WM_SYSCOMMAND, win::SC_CLOSE, 0), kDefault);
+    EXPECT_EQ(Send(dialog, win::WM_SYSCOMMAND, win::SC_MONITORPOWER, -1), kDefault);
 }
 
 TEST_F(DialogFixture, SuspendIsRefusedButStandbyAndOtherEventsPassOn) {
@@ -190,7 +219,7 @@ TEST_F(DialogFixture, KeyDownsSkipTheDialogKeysOtherMessagesDoNot) {
 
 TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQuits) {
     CBiosUpdateDlg dialog(nullptr);
-    Open(dialog);
+    StartWorker(dialog);
     dialog.PostFinish();  // as the worker does
     os.calls.clear();
     Send(dialog, WM_UPDATE_FINISH, 0, 0);
@@ -198,11 +227,13 @@ TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQu
               (std::vector<std::string>{"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}));
     EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
     EXPECT_EQ(os.CountCalls(Trace("Default", WM_UPDATE_FINISH)), 1);
+    EXPECT_EQ(dialog.Run().Current(), ui::Stage::Ending);
+    os.RunPendingThreads();  // the worker deletes itself
 }
 
 TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
     CBiosUpdateDlg dialog(nullptr);
-    Open(dialog);
+    StartWorker(dialog);
     // The worker's request and its finish; the finish message is not handled.
     dialog.ArmExitTimer();
     dialog.PostFinish();
@@ -216,6 +247,7 @@ TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
     EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
     Send(dialog, WM_UPDATE_QUIT, 0, 0);
     EXPECT_EQ(os.quitRequests, 1);
+    os.RunPendingThreads();
 }
 
 // Requests that any program can post to the window or its thread.
@@ -270,6 +302,101 @@ TEST_F(DialogFixture, OutsideRequestsChangeNothingUntilTheWorkerHasFinished) {
               (std::vector<std::string>{"CreateDirectory", "RemoveDirectory", "PostQuitMessage"}));
     EXPECT_TRUE(host.HandleQuit());
     os.RunPendingThreads();  // the worker deletes itself
+}
+
+// Posts fail, for example when the window's queue is full: the worker's
+// finish is seen at the next tick, and the run ends once.
+TEST_F(DialogFixture, ALostFinishEndsTheRunAtTheNextTickExactlyOnce) {
+    os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+    os.processRunUs = 20'000'000;
+    for (const char* version : {"K38KRPA23", "K38KRPA24"}) {
+        SCOPED_TRACE(version);
+        os.biosInstances[0].text = fake::Utf16FromUtf8(version);
+        os.calls.clear();
+        os.posted.clear();
+        os.quitRequests = 0;
+        os.failingPosts = {WM_UPDATE_FINISH, WM_ARM_EXIT_TIMER};
+        {
+            CBiosUpdateDlg dialog(nullptr);
+            dialog.DoModal();
+            // Late copies change nothing once the run ends.
+            Send(dialog, WM_UPDATE_FINISH, 0, 0);
+            dialog.OnTimer(TIMER_ANIMATE);
+        }
+        auto lost = os.CallsStartingWith(Trace("PostMessage", WM_UPDATE_FINISH));
+        auto quit = os.CallsStartingWith("PostQuitMessage");
+        ASSERT_EQ(lost.size(), 1u);
+        ASSERT_EQ(quit.size(), 1u);
+        EXPECT_LE(quit[0].timeUs - lost[0].timeUs, 100'000);
+        EXPECT_EQ(os.CountCalls("CreateDirectory"), 1);
+        EXPECT_EQ(os.CountCalls("RegSetValueEx Version"), 1);
+        // Without a flash the exit timer is still armed before the end.
+        const bool flashed = std::string(version) == "K38KRPA23";
+        EXPECT_EQ(os.CountCalls(Trace("SetTimer", TIMER_EXIT)), flashed ? 0 : 1);
+    }
+}
+
+TEST(RunStateTest, EachStageMovesOnlyOnItsOwnSignals) {
+    using ui::Signal;
+    using ui::Stage;
+    const Stage stages[] = {Stage::Asking,    Stage::Pausing,  Stage::Starting, Stage::Working,
+                            Stage::Finishing, Stage::Quitting, Stage::Ending};
+    const Signal signals[] = {Signal::Declined,       Signal::Confirmed,
+                              Signal::StartTick,      Signal::WorkerStarted,
+                              Signal::WorkerFailed,   Signal::ExitTimerRequest,
+                              Signal::WorkerFinished, Signal::ExitTick,
+                              Signal::OwnQuit,        Signal::LoopQuit};
+    struct Move {
+        Stage from;
+        Signal signal;
+        Stage to;
+    };
+    const Move moves[] = {
+        {Stage::Asking, Signal::Declined, Stage::Quitting},
+        {Stage::Asking, Signal::Confirmed, Stage::Pausing},
+        {Stage::Pausing, Signal::StartTick, Stage::Starting},
+        {Stage::Starting, Signal::WorkerStarted, Stage::Working},
+        {Stage::Starting, Signal::WorkerFailed, Stage::Quitting},
+        {Stage::Working, Signal::ExitTimerRequest, Stage::Finishing},
+        {Stage::Working, Signal::WorkerFinished, Stage::Ending},
+        {Stage::Finishing, Signal::WorkerFinished, Stage::Ending},
+        {Stage::Finishing, Signal::ExitTick, Stage::Quitting},
+        {Stage::Quitting, Signal::OwnQuit, Stage::Ending},
+        {Stage::Ending, Signal::LoopQuit, Stage::Ending},
+    };
+    // The shortest signals that lead from Asking to each stage.
+    auto reach = [](Stage stage) {
+        ui::RunState state;
+        const std::vector<Signal> paths[] = {
+            {},
+            {Signal::Confirmed},
+            {Signal::Confirmed, Signal::StartTick},
+            {Signal::Confirmed, Signal::StartTick, Signal::WorkerStarted},
+            {Signal::Confirmed, Signal::StartTick, Signal::WorkerStarted, Signal::ExitTimerRequest},
+            {Signal::Declined},
+            {Signal::Declined, Signal::OwnQuit},
+        };
+        for (Signal signal : paths[static_cast<int>(stage)]) EXPECT_TRUE(state.Take(signal));
+        EXPECT_EQ(state.Current(), stage);
+        return state;
+    };
+    int taken = 0;
+    for (Stage from : stages) {
+        for (Signal signal : signals) {
+            ui::RunState state = reach(from);
+            const Move* move = nullptr;
+            for (const Move& m : moves) {
+                if (m.from == from && m.signal == signal) move = &m;
+            }
+            SCOPED_TRACE(testing::Message() << "stage " << static_cast<int>(from) << ", signal "
+                                            << static_cast<int>(signal));
+            EXPECT_EQ(state.Take(signal), move != nullptr);
+            EXPECT_EQ(state.Current(), move ? move->to : from);
+            EXPECT_EQ(state.HoldsScreen(), state.Current() != Stage::Asking);
+            taken += move != nullptr;
+        }
+    }
+    EXPECT_EQ(taken, 11);
 }
 
 TEST_F(DialogFixture, AWorkerThatCannotStartEndsTheRunWithoutAWord) {

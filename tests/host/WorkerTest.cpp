@@ -122,21 +122,78 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
         EXPECT_EQ(start.commandLine,
                   "C:\\Update\\Zarel_bios\\winflash.exe C:\\Update\\Zarel_bios\\K38KRPA24 /NOWMSG");
         EXPECT_EQ(start.directory, "C:\\Update\\Zarel_bios");
-        EXPECT_EQ(start.flags, 0x08000000u);
+        EXPECT_EQ(start.flags, 0x08000000u | 0x4u);  // no window, suspended
         ASSERT_EQ(markerWrites.size(), 1u);
         EXPECT_EQ(markerWrites[0].timeUs, 72'000'000);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
-        auto closes = os.CallsStartingWith("CloseHandle");
-        ASSERT_EQ(closes.size(), 2u);
-        EXPECT_EQ(closes[0].what, "CloseHandle thread");
-        EXPECT_EQ(closes[1].what, "CloseHandle process");
-        EXPECT_EQ(os.CallsStartingWith("WaitForSingleObject")[0].what,
-                  Trace("WaitForSingleObject", win::INFINITE));
-        // The started utility holds the instance guard from before the wait.
-        auto shares = os.CallsStartingWith("DuplicateInstanceMutexInto");
-        ASSERT_EQ(shares.size(), 1u);
-        EXPECT_EQ(shares[0].what, "DuplicateInstanceMutexInto process");
-        EXPECT_LE(shares[0].timeUs, os.CallsStartingWith("WaitForSingleObject")[0].timeUs);
+        // In its job and holding the instance guard before it runs.
+        EXPECT_EQ(os.CallsStartingWith("AssignProcessToJobObject")[0].timeUs, 12'000'000);
+        auto steps = os.CallsStartingWith("");
+        std::vector<std::string> order;
+        for (const fake::Call& call : steps) {
+            for (const char* step :
+                 {"CreateJobObject", "CreateJobCompletionPort", "AssignProcessToJobObject",
+                  "DuplicateInstanceMutexInto", "ResumeThread", "CloseHandle"}) {
+                if (call.what.rfind(step, 0) == 0) order.push_back(call.what);
+            }
+        }
+        EXPECT_EQ(order,
+                  (std::vector<std::string>{
+                      "CreateJobObject", "CreateJobCompletionPort", "AssignProcessToJobObject",
+                      "DuplicateInstanceMutexInto process", "ResumeThread", "CloseHandle thread",
+                      "CloseHandle port", "CloseHandle job", "CloseHandle process"}));
+        EXPECT_EQ(os.CountCalls("WaitForSingleObject"), 0);
+    }
+}
+
+// The utility hands off to a helper and exits at once: the run waits for the
+// helper, which holds the guard too.
+TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
+    os.processRunUs = 100'000;
+    os.helperRunUs = 10'000'000;
+    for (bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "port messages lost" : "port messages delivered");
+        os.jobMessagesLost = lost;
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        std::vector<fake::Call> events = Run("K38KRPA23");
+        ASSERT_EQ(events.back().what, "finish");
+        // Its end is seen at once from the port, or by the next count.
+        EXPECT_GE(events.back().timeUs, 22'000'000);
+        EXPECT_LE(events.back().timeUs, 22'000'000 + (lost ? 250'000 : 0));
+        EXPECT_EQ(markerWrites.size(), 1u);
+        EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), lost ? 0 : 1);
+        EXPECT_EQ(os.OpenKernelHandles(), 0);
+    }
+}
+
+// Whatever step of the job fails, the utility runs, once, every handle is
+// closed, and the wait covers what the job still can.
+TEST_F(WorkerFixture, EachFailedJobStepStillResumesTheUtilityOnceAndClosesEverything) {
+    os.processRunUs = 1'000'000;
+    os.helperRunUs = 5'000'000;
+    struct Case {
+        const char* failure;
+        bool plainWait;      // the wait on the one process
+        std::int64_t endUs;  // when the worker finishes
+    } cases[] = {
+        {"job", true, 13'000'000},        {"assign", true, 13'000'000}, {"port", false, 17'000'000},
+        {"duplicate", false, 17'000'000}, {"count", true, 13'000'000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failure);
+        os.jobFailures = {c.failure};
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        os.resumes = 0;
+        std::vector<fake::Call> events = Run("K38KRPA23");
+        EXPECT_EQ(os.resumes, 1);
+        EXPECT_EQ(os.OpenKernelHandles(), 0);
+        EXPECT_EQ(os.CountCalls(Trace("WaitForSingleObject", win::INFINITE)), c.plainWait ? 1 : 0);
+        ASSERT_EQ(events.back().what, "finish");
+        EXPECT_GE(events.back().timeUs, c.endUs);
+        EXPECT_LE(events.back().timeUs, c.endUs + 250'000);
+        EXPECT_EQ(markerWrites.size(), 1u);
     }
 }
 

@@ -129,25 +129,44 @@ TEST_F(DialogTest, RunsUntilTheQuitRequestThenDestroysTheWindow) {
 }
 
 // What another program can post or send does not end the loop: a quit the
-// host refuses, and the messages of a window's making and destruction.
+// host refuses, and the messages of a window's making and destruction,
+// posted or sent, which reach neither the host nor the default procedure.
 TEST_F(DialogTest, OnlyAQuitTheHostAcceptsEndsTheLoop) {
+    constexpr unsigned kSendForged = WM_APP + 1;
     ScriptedHost host(os_);
     host.onInit = [&](HWND window) {
+        ::SetWindowTextA(window, "bound");
         ::PostThreadMessageA(::GetCurrentThreadId(), WM_QUIT, 7, 0);
         for (UINT message : {WM_INITDIALOG, WM_DESTROY, WM_NCDESTROY}) {
             ::PostMessageA(window, message, 0, 0);
         }
         ::SendMessageA(window, WM_INITDIALOG, 0, 0);  // no second binding
-        ::PostMessageA(window, kQuit, 3, 0);
+        ::PostMessageA(window, kSendForged, 0, 0);
+        return true;
+    };
+    bool boundAfterForgery = false;
+    host.onMessage = [&](unsigned message, Wparam, Lparam, Lresult&) {
+        if (message != kSendForged) return false;
+        HWND window = host.ToHwnd();
+        for (UINT forged : {WM_NCDESTROY, WM_DESTROY, WM_INITDIALOG, WM_NCDESTROY}) {
+            EXPECT_EQ(::SendMessageA(window, forged, 0, 0), 0);
+        }
+        char title[16] = {};
+        ::GetWindowTextA(window, title, sizeof title);
+        boundAfterForgery = ::IsWindow(window) && ::GetWindowLongPtrA(window, GWLP_USERDATA) &&
+                            ::GetDlgItem(window, kEditId) && std::string(title) == "bound";
+        ::PostMessageA(window, kQuit, 3, 0);  // the loop still runs
         return true;
     };
     host.onQuit = [&] { return host.Count(kQuit) > 0; };
     os_.RunModalDialog(kTestDialog, host);
 
+    EXPECT_TRUE(boundAfterForgery);
     EXPECT_EQ(host.inits, 1);
     EXPECT_EQ(host.quits, 2);
     EXPECT_EQ(host.Count(kQuit), 1u);
-    EXPECT_EQ(host.Count(WM_INITDIALOG), 1u);  // the one sent
+    EXPECT_EQ(host.Count(WM_INITDIALOG), 0u);
+    // The real destruction's, once each.
     EXPECT_EQ(host.Count(WM_DESTROY), 1u);
     EXPECT_EQ(host.Count(WM_NCDESTROY), 1u);
     EXPECT_EQ(host.destroyed, 1);
@@ -231,6 +250,8 @@ TEST_F(DialogTest, HandlerResultsGoBackAndDefaultsReachTheSystem) {
     EXPECT_EQ(host.destroyed, 1);
 }
 
+// Not through the platform: the destruction's messages count as forged, and
+// the loop still ends once the window is gone.
 TEST_F(DialogTest, WindowDestroyedByItsHostEndsTheLoop) {
     ScriptedHost host(os_);
     host.onInit = [](HWND window) {

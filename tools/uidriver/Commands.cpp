@@ -33,6 +33,12 @@ const Named kMessages[] = {
     {L"paint", WM_PAINT},
 };
 
+const Named kShowCommands[] = {
+    {L"minimize", SW_MINIMIZE},
+    {L"hide", SW_HIDE},
+    {L"restore", SW_RESTORE},
+};
+
 const Named kButtons[] = {
     {L"ok", IDOK},
     {L"cancel", IDCANCEL},
@@ -152,6 +158,45 @@ bool InjectKey(HWND hwnd, const Key& key) {
     return SendInput(count, inputs, sizeof(INPUT)) == count;
 }
 
+double NowMs() {
+    LARGE_INTEGER counter = {};
+    LARGE_INTEGER frequency = {};
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+bool CoversScreen(HWND hwnd) {
+    RECT rect = {};
+    return IsWindowVisible(hwnd) && !IsIconic(hwnd) && GetWindowRect(hwnd, &rect) &&
+           rect.left == 0 && rect.top == 0 && rect.right == GetSystemMetrics(SM_CXSCREEN) &&
+           rect.bottom == GetSystemMetrics(SM_CYSCREEN) &&
+           (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+// Waits until the window is back over the whole screen, topmost; the time
+// counts from the end of the action, on the performance counter.
+int WaitUntilBack(HWND hwnd, unsigned long waitMs, int actionResult) {
+    if (actionResult != kOk || waitMs == 0) return actionResult;
+    const double start = NowMs();
+    for (;;) {
+        if (!IsWindow(hwnd)) {
+            Error("the window is gone");
+            return kNotFound;
+        }
+        if (CoversScreen(hwnd)) break;
+        if (NowMs() - start > waitMs) {
+            Error("not back over the screen within the wait");
+            return kFailed;
+        }
+        Sleep(5);
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "back_ms=%.0f\n", NowMs() - start);
+    Print(text);
+    return kOk;
+}
+
 int NeedArgs(const std::vector<std::wstring>& args, size_t min, size_t max) {
     if (args.size() < min || args.size() > max) {
         Error("wrong number of arguments for " + ToUtf8(args[0]));
@@ -248,8 +293,38 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
             Error("bad message or parameter");
             return kUsage;
         }
-        if (command == L"send") return Send(hwnd, message, wParam, static_cast<LPARAM>(lParam));
-        return PostMessageW(hwnd, message, wParam, static_cast<LPARAM>(lParam)) ? kOk : kFailed;
+        int done =
+            command == L"send"
+                ? Send(hwnd, message, wParam, static_cast<LPARAM>(lParam))
+                : (PostMessageW(hwnd, message, wParam, static_cast<LPARAM>(lParam)) ? kOk
+                                                                                    : kFailed);
+        return WaitUntilBack(hwnd, options.backWaitMs, done);
+    }
+    if (command == L"show") {
+        if (int rc = NeedArgs(args, 3, 3)) return rc;
+        unsigned long show = 0;
+        if (!ParseNamed(args[2], kShowCommands, &show)) {
+            Error("unknown show command " + ToUtf8(args[2]));
+            return kUsage;
+        }
+        ShowWindow(hwnd, static_cast<int>(show));
+        return WaitUntilBack(hwnd, options.backWaitMs, kOk);
+    }
+    if (command == L"move") {
+        // Out of the topmost band, to the given place and size.
+        if (int rc = NeedArgs(args, 6, 6)) return rc;
+        long place[4] = {};
+        for (int i = 0; i < 4; ++i) {
+            wchar_t* end = nullptr;
+            place[i] = std::wcstol(args[2 + i].c_str(), &end, 0);
+            if (*end != L'\0') {
+                Error("bad place or size");
+                return kUsage;
+            }
+        }
+        BOOL moved = SetWindowPos(hwnd, HWND_NOTOPMOST, place[0], place[1], place[2], place[3],
+                                  SWP_NOACTIVATE);
+        return WaitUntilBack(hwnd, options.backWaitMs, moved ? kOk : kFailed);
     }
     if (command == L"quit") {
         if (int rc = NeedArgs(args, 2, 3)) return rc;

@@ -18,6 +18,9 @@ struct Options {
     unsigned long waitMs = 0;
     std::wstring className;
     bool useInput = false;  // key presses through SendInput instead of posted messages
+    // After send, post, show or move: wait up to this long until the window
+    // covers the screen again, topmost, and print how long that took.
+    unsigned long backWaitMs = 0;
 };
 
 // args: the command and its arguments (UTF-16). Output goes to standard

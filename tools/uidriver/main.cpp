@@ -14,7 +14,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: uidriver [--wait MS] [--class NAME] [--input] COMMAND [ARGS]\n"
+    "usage: uidriver [--wait MS] [--class NAME] [--input] [--back MS] COMMAND [ARGS]\n"
     "  list                          top-level windows: hwnd pid visible rect style exstyle\n"
     "                                owner class title (tab-separated)\n"
     "  probe                         power status, locales, screen and firmware as key=value\n"
@@ -28,10 +28,13 @@ const char kUsage[] =
     "  send TITLE MESSAGE [WPARAM [LPARAM]]  sends, prints the result in hex\n"
     "  post TITLE MESSAGE [WPARAM [LPARAM]]  posts to the window\n"
     "  quit TITLE [EXITCODE]         posts WM_QUIT to the thread that owns the window\n"
+    "  show TITLE minimize|hide|restore  ShowWindow from this process\n"
+    "  move TITLE X Y WIDTH HEIGHT   places the window there, out of the topmost band\n"
     "  key TITLE esc|enter|altf4     posts the key to the window's focus (--input: SendInput)\n"
     "MESSAGE: close powerbroadcast queryendsession endsession syscommand command timer paint\n"
     "or a number; numbers are decimal or 0x hex. TITLE is matched exactly; --wait polls for\n"
-    "it up to MS milliseconds.\n"
+    "it up to MS milliseconds. --back: after send, post, show or move, waits up to MS\n"
+    "milliseconds until the window covers the screen topmost, and prints back_ms=N.\n"
     "Exit codes: 0 done, 1 window not found, 2 usage, 3 no answer or no such part.\n";
 
 class ArgList {
@@ -64,6 +67,8 @@ int main() {
             options.useInput = true;
         } else if (i + 1 < args.size() && args[i] == L"--wait") {
             options.waitMs = std::wcstoul(args[++i].c_str(), nullptr, 10);
+        } else if (i + 1 < args.size() && args[i] == L"--back") {
+            options.backWaitMs = std::wcstoul(args[++i].c_str(), nullptr, 10);
         } else if (i + 1 < args.size() && args[i] == L"--class") {
             options.className = args[++i];
         } else {

@@ -46,6 +46,8 @@ Settings ParseSettings(const std::string& text) {
             settings.exitCode = std::strtoul(value.c_str(), nullptr, 0);
         } else if (key == "crash") {
             settings.crash = std::strtol(value.c_str(), nullptr, 10) != 0;
+        } else if (key == "handoff") {
+            settings.handoff = std::strtol(value.c_str(), nullptr, 10) != 0;
         }
     }
     return settings;

@@ -9,6 +9,7 @@ struct Settings {
     unsigned long milliseconds = 10000;  // seconds=, how long to run
     unsigned long exitCode = 0;          // exit_code=, the process exit code
     bool crash = false;                  // crash=1, end with an access violation
+    bool handoff = false;                // handoff=1, a copy does the run
 };
 
 // Reads "key=value" lines; blank lines, comments (# or ;), [sections] and

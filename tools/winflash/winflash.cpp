@@ -6,6 +6,9 @@
 //   seconds=10     run this long (decimals allowed; default 10)
 //   exit_code=0    end with this exit code (decimal or 0x hex; default 0)
 //   crash=1        end with an access violation instead
+//   handoff=1      start a copy of itself that does the run, and end at once
+//                  (as some vendors' utilities do); both runs are logged,
+//                  the first with handoff= and the copy's process id
 #include <windows.h>
 
 #include <cstdio>
@@ -100,6 +103,29 @@ void Crash() {
     *target = 1;
 }
 
+// Set in the copy's environment, so that the copy does the run itself.
+const char kHelperVariable[] = "WINFLASH_HELPER";
+
+bool IsHelper() { return ::GetEnvironmentVariableA(kHelperVariable, nullptr, 0) != 0; }
+
+// The copy: same program, command line and folder; no window, no handles.
+DWORD StartHelper() {
+    ::SetEnvironmentVariableA(kHelperVariable, "1");
+    char path[MAX_PATH] = {};
+    if (!::GetModuleFileNameA(nullptr, path, MAX_PATH)) return 0;
+    std::string commandLine = ::GetCommandLineA();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(path, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &startup, &process)) {
+        return 0;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return process.dwProcessId;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -113,7 +139,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                          ::GetCommandLineA() + "\r\n" + "working_directory=" + CurrentDirectory() +
                          "\r\n" + "settings=milliseconds=" + std::to_string(settings.milliseconds) +
                          " exit_code=" + std::to_string(settings.exitCode) +
-                         " crash=" + (settings.crash ? "1" : "0") + "\r\n");
+                         " crash=" + (settings.crash ? "1" : "0") + " handoff=" +
+                         (settings.handoff ? (IsHelper() ? "helper" : "1") : "0") + "\r\n");
+    if (settings.handoff && !IsHelper()) {
+        const DWORD helper = StartHelper();
+        AppendToLog(log, "handoff=" + Moment() + " pid=" + pid +
+                             " helper_pid=" + std::to_string(helper) + "\r\n" + "end=" + Moment() +
+                             " pid=" + pid + " exit_code=0\r\n");
+        return helper ? 0 : 1;
+    }
     ::Sleep(settings.milliseconds);
     if (settings.crash) {
         AppendToLog(log, "crash=" + Moment() + " pid=" + pid + "\r\n");

@@ -1,0 +1,124 @@
+// The double's processes and jobs: a started process ends processRunUs
+// after it runs, and hands off to a helper when helperRunUs is set; a job's
+// port reports its processes on the virtual clock.
+#include <algorithm>
+
+#include "platform/Win32Constants.h"
+#include "tests/fake/FakePlatform.h"
+
+namespace fake {
+
+platform::KernelHandle FakePlatform::NewHandle(const std::string& kind) {
+    platform::KernelHandle handle = NewHandle();
+    handleKinds_[handle] = kind;
+    return handle;
+}
+
+unsigned long FakePlatform::StartProcess(platform::KernelHandle job, bool helper) {
+    const unsigned long id = nextProcessId_++;
+    processes_[id] = Process{INT64_MAX, job, helper};
+    return id;
+}
+
+// The started process runs, and so does its helper, in its job.
+void FakePlatform::RunProcess(unsigned long processId) {
+    Process& process = processes_[processId];
+    process.endUs = nowUs_ + processRunUs;
+    std::int64_t lastEnd = process.endUs;
+    Report(process.job, process.endUs, win::JOB_OBJECT_MSG_EXIT_PROCESS, processId);
+    if (helperRunUs > 0) {
+        const unsigned long helper = StartProcess(process.job, true);
+        processes_[helper].endUs = nowUs_ + helperRunUs;
+        lastEnd = std::max(lastEnd, processes_[helper].endUs);
+        Report(process.job, nowUs_, win::JOB_OBJECT_MSG_NEW_PROCESS, helper);
+        Report(process.job, processes_[helper].endUs, win::JOB_OBJECT_MSG_EXIT_PROCESS, helper);
+    }
+    Report(process.job, lastEnd, win::JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO, 0);
+}
+
+void FakePlatform::Report(platform::KernelHandle job, std::int64_t timeUs, unsigned long message,
+                          unsigned long processId) {
+    auto port = ports_.find(job);
+    if (!job || port == ports_.end() || jobMessagesLost) return;
+    std::vector<JobMessage>& queue = portMessages_[port->second];
+    queue.push_back(JobMessage{timeUs, message, processId});
+    std::stable_sort(queue.begin(), queue.end(),
+                     [](const JobMessage& a, const JobMessage& b) { return a.timeUs < b.timeUs; });
+}
+
+unsigned long FakePlatform::ResumeThread(platform::KernelHandle thread) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("ResumeThread");
+    ++resumes;
+    auto id = processHandles_.find(thread);
+    if (id == processHandles_.end() || processes_[id->second].endUs != INT64_MAX) return 0;
+    RunProcess(id->second);
+    return 1;
+}
+
+platform::KernelHandle FakePlatform::OpenProcess(unsigned long processId) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("OpenProcess " + std::to_string(processId));
+    auto process = processes_.find(processId);
+    if (process == processes_.end() || process->second.endUs <= nowUs_) return nullptr;
+    platform::KernelHandle handle = NewHandle("process");
+    processHandles_[handle] = processId;
+    return handle;
+}
+
+platform::KernelHandle FakePlatform::CreateJobObject() {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("CreateJobObject");
+    return jobFailures.count("job") ? nullptr : NewHandle("job");
+}
+
+platform::KernelHandle FakePlatform::CreateJobCompletionPort(platform::KernelHandle job) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("CreateJobCompletionPort");
+    if (jobFailures.count("port")) return nullptr;
+    return ports_[job] = NewHandle("port");
+}
+
+bool FakePlatform::AssignProcessToJobObject(platform::KernelHandle job,
+                                            platform::KernelHandle process) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("AssignProcessToJobObject");
+    auto id = processHandles_.find(process);
+    if (jobFailures.count("assign") || id == processHandles_.end()) return false;
+    processes_[id->second].job = job;
+    Report(job, nowUs_, win::JOB_OBJECT_MSG_NEW_PROCESS, id->second);
+    return true;
+}
+
+bool FakePlatform::IsProcessInJob(platform::KernelHandle process, platform::KernelHandle job) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    auto id = processHandles_.find(process);
+    return id != processHandles_.end() && processes_[id->second].job == job;
+}
+
+bool FakePlatform::GetJobActiveProcesses(platform::KernelHandle job, unsigned long& count) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    if (jobFailures.count("count")) return false;
+    count = static_cast<unsigned long>(std::count_if(
+        processes_.begin(), processes_.end(),
+        [&](const auto& entry) { return entry.second.job == job && entry.second.endUs > nowUs_; }));
+    return true;
+}
+
+bool FakePlatform::GetJobMessage(platform::KernelHandle port, unsigned long milliseconds,
+                                 unsigned long& message, unsigned long& processId) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    const std::int64_t deadline = nowUs_ + static_cast<std::int64_t>(milliseconds) * 1000;
+    std::vector<JobMessage>& queue = portMessages_[port];
+    if (queue.empty() || queue.front().timeUs > deadline) {
+        nowUs_ = deadline;
+        return false;
+    }
+    nowUs_ = std::max(nowUs_, queue.front().timeUs);
+    message = queue.front().message;
+    processId = queue.front().processId;
+    queue.erase(queue.begin());
+    return true;
+}
+
+}  // namespace fake
