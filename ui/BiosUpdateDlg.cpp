@@ -127,7 +127,7 @@ bool CBiosUpdateDlg::PreTranslateMessage(const platform::QueuedMessage& msg) {
     return CDialog::PreTranslateMessage(msg);
 }
 
-void CBiosUpdateDlg::OnTimer(unsigned id) {
+void CBiosUpdateDlg::OnTimer(Wparam id) {
     platform::WindowHandle window = GetSafeHwnd();
     switch (id) {
         case TIMER_EXIT:
@@ -264,7 +264,7 @@ CDialog::Lresult CBiosUpdateDlg::OnQueryDragIcon(Wparam, Lparam) {
 CDialog::Lresult CBiosUpdateDlg::OnLButtonDown(Wparam, Lparam) { return Default(); }
 
 CDialog::Lresult CBiosUpdateDlg::OnTimerMessage(Wparam wParam, Lparam) {
-    OnTimer(static_cast<unsigned>(wParam));
+    OnTimer(wParam);
     return Default();
 }
 

@@ -40,7 +40,8 @@ public:
     void OnOK() override {}
     void OnCancel() override {}
 
-    void OnTimer(unsigned id);
+    // The whole id: timer ids are pointer-sized.
+    void OnTimer(Wparam id);
     void OnPaint();
     void StartUpdate();
     // Returns once the worker can no longer reach the dialog.

@@ -256,10 +256,16 @@ struct OutsideRequest {
     platform::Wparam wParam;
 };
 const OutsideRequest kOutsideRequests[] = {
-    {win::WM_COMMAND, win::IDOK}, {win::WM_COMMAND, win::IDCANCEL},
-    {win::WM_COMMAND, 0x1234},    {WM_UPDATE_FINISH, 0},
-    {WM_UPDATE_QUIT, 0},          {WM_ARM_EXIT_TIMER, 0},
-    {win::WM_TIMER, TIMER_EXIT},  {win::WM_TIMER, TIMER_START},
+    {win::WM_COMMAND, win::IDOK},
+    {win::WM_COMMAND, win::IDCANCEL},
+    {win::WM_COMMAND, 0x1234},
+    {WM_UPDATE_FINISH, 0},
+    {WM_UPDATE_QUIT, 0},
+    {WM_ARM_EXIT_TIMER, 0},
+    {win::WM_TIMER, TIMER_EXIT},
+    {win::WM_TIMER, TIMER_START},
+    // A 64-bit timer id that only a cut to 32 bits would take for TIMER_START.
+    {win::WM_TIMER, static_cast<platform::Wparam>(0x100000000ull | TIMER_START)},
 };
 
 TEST_F(DialogFixture, OutsideRequestsChangeNothingUntilTheWorkerHasFinished) {
