@@ -8,12 +8,6 @@
 
 namespace fake {
 
-platform::KernelHandle FakePlatform::NewHandle(const std::string& kind) {
-    platform::KernelHandle handle = NewHandle();
-    handleKinds_[handle] = kind;
-    return handle;
-}
-
 unsigned long ProcessState::StartProcess(platform::KernelHandle job, bool helper) {
     const unsigned long id = nextProcessId_++;
     processes_[id] = Process{INT64_MAX, job, helper};

@@ -27,6 +27,12 @@ platform::KernelHandle FakePlatform::NewHandle() {
     return handle;
 }
 
+platform::KernelHandle FakePlatform::NewHandle(const std::string& kind) {
+    platform::KernelHandle handle = NewHandle();
+    handleKinds_[handle] = kind;
+    return handle;
+}
+
 bool FakePlatform::CreateProcessA(const std::string& application, std::string& commandLine,
                                   unsigned long flags, const std::string& directory,
                                   platform::ProcessInfo& info) {
