@@ -1,5 +1,5 @@
 // Process and start-up: the command line, the instance mutex, power,
-// locale and the virtual clock behind Sleep.
+// locale and Sleep.
 #pragma once
 
 #include <optional>
