@@ -8,13 +8,7 @@
 
 namespace fake {
 
-platform::KernelHandle FakePlatform::NewHandle(const std::string& kind) {
-    platform::KernelHandle handle = NewHandle();
-    handleKinds_[handle] = kind;
-    return handle;
-}
-
-unsigned long FakePlatform::StartProcess(platform::KernelHandle job, bool helper) {
+unsigned long ProcessState::StartProcess(platform::KernelHandle job, bool helper) {
     const unsigned long id = nextProcessId_++;
     processes_[id] = Process{INT64_MAX, job, helper};
     return id;
@@ -36,7 +30,7 @@ void FakePlatform::RunProcess(unsigned long processId) {
     Report(process.job, lastEnd, win::JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO, 0);
 }
 
-void FakePlatform::Report(platform::KernelHandle job, std::int64_t timeUs, unsigned long message,
+void ProcessState::Report(platform::KernelHandle job, std::int64_t timeUs, unsigned long message,
                           unsigned long processId) {
     auto port = ports_.find(job);
     if (!job || port == ports_.end() || jobMessagesLost) return;

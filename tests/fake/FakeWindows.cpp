@@ -1,0 +1,100 @@
+// The double's window operations and message boxes, recorded.
+#include "platform/Win32Constants.h"
+#include "tests/fake/FakePlatform.h"
+
+namespace fake {
+
+int FakePlatform::MessageBoxA(platform::WindowHandle owner, const std::string& text,
+                              const std::string& caption, unsigned type) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("MessageBox " + caption);
+    messageBoxes.push_back(MessageBoxCall{owner, text, caption, type});
+    if (!messageBoxAnswers.empty()) {
+        int answer = messageBoxAnswers.front();
+        messageBoxAnswers.pop_front();
+        return answer;
+    }
+    return (type & 0xF) == win::MB_YESNO ? win::IDYES : 1;
+}
+
+bool FakePlatform::InvalidateRect(platform::WindowHandle, bool erase) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record(erase ? "InvalidateRect erase" : "InvalidateRect");
+    ++invalidations;
+    return true;
+}
+
+bool FakePlatform::SetWindowPos(platform::WindowHandle, platform::ZOrder, int x, int y, int cx,
+                                int cy, unsigned flags) {
+    Record("SetWindowPos topmost " + std::to_string(x) + "," + std::to_string(y) + " " +
+           std::to_string(cx) + "x" + std::to_string(cy) + " flags=" + std::to_string(flags));
+    return true;
+}
+
+int FakePlatform::GetSystemMetrics(int index) {
+    switch (index) {
+        case win::SM_CXSCREEN:
+            return screenWidth;
+        case win::SM_CYSCREEN:
+            return screenHeight;
+        case win::SM_CXICON:
+        case win::SM_CYICON:
+            return 32;
+        default:
+            return 0;
+    }
+}
+
+bool FakePlatform::SetWindowTextA(platform::WindowHandle, const std::string& text) {
+    Record("SetWindowText " + text);
+    return true;
+}
+
+void FakePlatform::ModifyStyleEx(platform::WindowHandle, unsigned long remove, unsigned long add) {
+    Record("ModifyStyleEx -" + std::to_string(remove) + " +" + std::to_string(add));
+}
+
+void FakePlatform::CenterWindow(platform::WindowHandle) { Record("CenterWindow"); }
+
+bool FakePlatform::IsIconic(platform::WindowHandle) { return iconic; }
+
+bool FakePlatform::ShowWindow(platform::WindowHandle, int command) {
+    Record("ShowWindow " + std::to_string(command));
+    if (command == win::SW_RESTORE) iconic = false;
+    return true;
+}
+
+platform::Rect FakePlatform::GetClientRect(platform::WindowHandle) {
+    return iconic ? platform::Rect{0, 0, 160, 28} : platform::Rect{0, 0, screenWidth, screenHeight};
+}
+
+platform::IconHandle FakePlatform::LoadIconA(unsigned id) {
+    Record("LoadIcon " + std::to_string(id));
+    return reinterpret_cast<platform::IconHandle>(static_cast<std::uintptr_t>(0x2000 + id));
+}
+
+unsigned long FakePlatform::SetThreadExecutionState(unsigned long flags) {
+    Record("SetThreadExecutionState " + std::to_string(flags));
+    unsigned long previous = executionState;
+    executionState = flags;
+    if (flags == win::ES_CONTINUOUS)
+        ++executionReleases;
+    else
+        ++executionRequests;
+    return previous;
+}
+
+bool FakePlatform::ShutdownBlockReasonCreate(platform::WindowHandle, const std::u16string& reason) {
+    Record("ShutdownBlockReasonCreate");
+    shutdownReason = reason;
+    ++shutdownReasonsCreated;
+    return true;
+}
+
+bool FakePlatform::ShutdownBlockReasonDestroy(platform::WindowHandle) {
+    Record("ShutdownBlockReasonDestroy");
+    ++shutdownReasonsDestroyed;
+    return true;
+}
+
+}  // namespace fake
