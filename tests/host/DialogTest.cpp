@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Markers.h"
@@ -352,23 +355,19 @@ TEST(RunStateTest, EachStageMovesOnlyOnItsOwnSignals) {
                               Signal::WorkerFailed,   Signal::ExitTimerRequest,
                               Signal::WorkerFinished, Signal::ExitTick,
                               Signal::OwnQuit,        Signal::LoopQuit};
-    struct Move {
-        Stage from;
-        Signal signal;
-        Stage to;
-    };
-    const Move moves[] = {
-        {Stage::Asking, Signal::Declined, Stage::Quitting},
-        {Stage::Asking, Signal::Confirmed, Stage::Pausing},
-        {Stage::Pausing, Signal::StartTick, Stage::Starting},
-        {Stage::Starting, Signal::WorkerStarted, Stage::Working},
-        {Stage::Starting, Signal::WorkerFailed, Stage::Quitting},
-        {Stage::Working, Signal::ExitTimerRequest, Stage::Finishing},
-        {Stage::Working, Signal::WorkerFinished, Stage::Ending},
-        {Stage::Finishing, Signal::WorkerFinished, Stage::Ending},
-        {Stage::Finishing, Signal::ExitTick, Stage::Quitting},
-        {Stage::Quitting, Signal::OwnQuit, Stage::Ending},
-        {Stage::Ending, Signal::LoopQuit, Stage::Ending},
+    // Per stage, the signals it takes and where each leads; it refuses all others.
+    using Moves = std::vector<std::pair<Signal, Stage>>;
+    const std::map<Stage, Moves> accepted = {
+        {Stage::Asking, {{Signal::Declined, Stage::Quitting}, {Signal::Confirmed, Stage::Pausing}}},
+        {Stage::Pausing, {{Signal::StartTick, Stage::Starting}}},
+        {Stage::Starting,
+         {{Signal::WorkerStarted, Stage::Working}, {Signal::WorkerFailed, Stage::Quitting}}},
+        {Stage::Working,
+         {{Signal::ExitTimerRequest, Stage::Finishing}, {Signal::WorkerFinished, Stage::Ending}}},
+        {Stage::Finishing,
+         {{Signal::WorkerFinished, Stage::Ending}, {Signal::ExitTick, Stage::Quitting}}},
+        {Stage::Quitting, {{Signal::OwnQuit, Stage::Ending}}},
+        {Stage::Ending, {{Signal::LoopQuit, Stage::Ending}}},
     };
     // The shortest signals that lead from Asking to each stage.
     auto reach = [](Stage stage) {
@@ -390,16 +389,16 @@ TEST(RunStateTest, EachStageMovesOnlyOnItsOwnSignals) {
     for (Stage from : stages) {
         for (Signal signal : signals) {
             ui::RunState state = reach(from);
-            const Move* move = nullptr;
-            for (const Move& m : moves) {
-                if (m.from == from && m.signal == signal) move = &m;
-            }
+            const Moves& moves = accepted.at(from);
+            auto move = std::find_if(moves.begin(), moves.end(),
+                                     [&](const auto& m) { return m.first == signal; });
+            const bool takes = move != moves.end();
             SCOPED_TRACE(testing::Message() << "stage " << static_cast<int>(from) << ", signal "
                                             << static_cast<int>(signal));
-            EXPECT_EQ(state.Take(signal), move != nullptr);
-            EXPECT_EQ(state.Current(), move ? move->to : from);
+            EXPECT_EQ(state.Take(signal), takes);
+            EXPECT_EQ(state.Current(), takes ? move->second : from);
             EXPECT_EQ(state.HoldsScreen(), state.Current() != Stage::Asking);
-            taken += move != nullptr;
+            taken += takes;
         }
     }
     EXPECT_EQ(taken, 11);
