@@ -65,7 +65,7 @@ bool ParseNamed(const std::wstring& text, const Named (&table)[N], unsigned long
     return ParseValue(text, table, N, value);
 }
 
-// A window handle or a style, whole on both builds.
+// A window handle, an answer or a message number, whole on both builds.
 std::string Hex(unsigned long long value) {
     char text[24];
     std::snprintf(text, sizeof text, "0x%08llX", value);
@@ -197,6 +197,15 @@ int WaitUntilBack(HWND hwnd, unsigned long waitMs, int actionResult) {
     return kOk;
 }
 
+// An argument that must name an entry of table: kOk, or kUsage said.
+template <size_t N>
+int NamedArgument(const std::wstring& text, const Named (&table)[N], const char* what,
+                  unsigned long* value) {
+    if (ParseNamed(text, table, value)) return kOk;
+    Error(std::string("unknown ") + what + " " + ToUtf8(text));
+    return kUsage;
+}
+
 int NeedArgs(const std::vector<std::wstring>& args, size_t min, size_t max) {
     if (args.size() < min || args.size() > max) {
         Error("wrong number of arguments for " + ToUtf8(args[0]));
@@ -268,10 +277,7 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
     if (command == L"press") {
         if (int rc = NeedArgs(args, 3, 3)) return rc;
         unsigned long id = 0;
-        if (!ParseNamed(args[2], kButtons, &id)) {
-            Error("unknown button " + ToUtf8(args[2]));
-            return kUsage;
-        }
+        if (int rc = NamedArgument(args[2], kButtons, "button", &id)) return rc;
         HWND button = GetDlgItem(hwnd, static_cast<int>(id));
         if (!button) {
             Error("the window has no button " + ToUtf8(args[2]));
@@ -303,10 +309,7 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
     if (command == L"show") {
         if (int rc = NeedArgs(args, 3, 3)) return rc;
         unsigned long show = 0;
-        if (!ParseNamed(args[2], kShowCommands, &show)) {
-            Error("unknown show command " + ToUtf8(args[2]));
-            return kUsage;
-        }
+        if (int rc = NamedArgument(args[2], kShowCommands, "show command", &show)) return rc;
         ShowWindow(hwnd, static_cast<int>(show));
         return WaitUntilBack(hwnd, options.backWaitMs, kOk);
     }
