@@ -1,5 +1,7 @@
 // The double's modal dialog: its UI loop runs posted messages, quit
 // requests, deferred threads and timers on the virtual clock.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 #include "platform/Win32Constants.h"
@@ -9,7 +11,24 @@ namespace fake {
 
 namespace {
 constexpr platform::Lresult kDefaultResult = 0x5EED;
+constexpr int kTurnLimit = 1000000;
+constexpr std::size_t kTracedCalls = 12;
 }  // namespace
+
+// On Windows a loop with nothing left to do blocks for ever, and one that
+// never runs dry spins for ever: either is a hang, which fails the running
+// test unless the test expects it.
+void FakePlatform::Hang(const std::string& how) {
+    Record("UI loop " + how);
+    ++hangs;
+    if (hangExpected) return;
+    std::string trace;
+    const std::size_t first = calls.size() > kTracedCalls ? calls.size() - kTracedCalls : 0;
+    for (std::size_t i = first; i < calls.size(); ++i) {
+        trace += "\n  " + std::to_string(calls[i].timeUs) + " us  " + calls[i].what;
+    }
+    ADD_FAILURE() << "The run would hang: the UI loop " << how << ". Last calls:" << trace;
+}
 
 void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& host) {
     Record("RunModalDialog " + std::to_string(templateId));
@@ -20,7 +39,8 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
     host.HandleInitDialog(DialogWindow());
     // The UI loop: posted messages first, then a quit request; when idle,
     // the next timer is due.
-    for (int turns = 0; !destroyed_ && turns < 1000000; ++turns) {
+    int turns = 0;
+    for (; !destroyed_ && turns < kTurnLimit; ++turns) {
         if (!queue_.empty()) {
             PostedMessage next = queue_.front();
             queue_.pop_front();
@@ -43,7 +63,7 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
             continue;
         }
         if (timerDue_.empty()) {
-            Record("UI loop stalled");
+            Hang("stalled");
             break;
         }
         auto earliest =
@@ -54,6 +74,7 @@ void FakePlatform::RunModalDialog(unsigned templateId, platform::DialogHost& hos
         earliest->second = nowUs_ + static_cast<std::int64_t>(timers[id]) * 1000;
         queue_.push_back(PostedMessage{DialogWindow(), win::WM_TIMER, id, 0, nowUs_});
     }
+    if (turns == kTurnLimit) Hang("never ran dry");
     host.HandleDestroyed();
     timers.clear();
     timerDue_.clear();

@@ -1,10 +1,16 @@
 #include "tests/fake/FakePlatform.h"
 
+#include <gtest/gtest.h>
+
 namespace fake {
 
 FakePlatform::FakePlatform() {
     AddDirectory("C:\\Update");
     AddDirectory("C:\\Program Files");
+}
+
+FakePlatform::~FakePlatform() {
+    if (hangExpected && hangs == 0) ADD_FAILURE() << "A hang was expected, and the run ended.";
 }
 
 platform::WindowHandle FakePlatform::DialogWindow() {

@@ -39,6 +39,8 @@ class FakePlatform final : public platform::Platform,
                            public WmiState {
 public:
     FakePlatform();
+    // Fails the running test when a hang was expected and none came.
+    ~FakePlatform() override;
 
     std::vector<Call> calls;
 
@@ -208,6 +210,7 @@ private:
     platform::KernelHandle NewHandle();
     platform::KernelHandle NewHandle(const std::string& kind);
     void RunProcess(unsigned long processId);
+    void Hang(const std::string& how);
 
     mutable std::recursive_mutex mutex_;
     std::int64_t nowUs_ = 0;

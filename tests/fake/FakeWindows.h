@@ -38,6 +38,9 @@ public:
     int screenHeight = 768;
     bool iconic = false;
     bool dialogCreationFails = false;
+    // The case shows a hang: the UI loop's stall is its expectation, not a
+    // failure.
+    bool hangExpected = false;
 
     // ---- What happened --------------------------------------------------
     std::vector<MessageBoxCall> messageBoxes;
@@ -45,6 +48,7 @@ public:
     std::map<unsigned, unsigned> timers;  // armed timers: id -> interval
     std::vector<std::pair<unsigned, unsigned>> timersArmed;
     int quitRequests = 0;
+    int hangs = 0;  // UI loops that stalled or never ran dry
     int invalidations = 0;
     unsigned long executionState = 0;
     int executionRequests = 0;
