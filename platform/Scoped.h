@@ -55,6 +55,23 @@ using ScopedRegKey = ScopedHandle<KeyHandle, release::RegCloseKey>;
 // A process or thread handle, closed by CloseHandle.
 using AutoCloseHandle = ScopedHandle<KernelHandle, release::CloseHandle>;
 
+// A started process: its process and first thread handles, each closed by
+// CloseHandle.
+class ScopedProcess : NoCopy {
+public:
+    ScopedProcess() = default;
+    // Takes both handles of a process just started.
+    void Take(const ProcessInfo& info) {
+        process.Reset(info.process);
+        thread.Reset(info.thread);
+        processId = info.processId;
+    }
+
+    AutoCloseHandle process;
+    AutoCloseHandle thread;
+    unsigned long processId = 0;
+};
+
 // A bitmap or brush, deleted by DeleteObject.
 using ScopedGdiObject = ScopedHandle<GdiObject, release::DeleteObject>;
 

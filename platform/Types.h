@@ -63,6 +63,13 @@ struct Variant {
 // Result of creating the named single-instance mutex.
 enum class MutexResult { Created, AlreadyExists, Failed };
 
+// A top-level window as the window system lists it.
+struct TopLevelWindow {
+    WindowHandle window = nullptr;
+    unsigned long processId = 0;
+    bool visible = false;
+};
+
 struct ProcessInfo {
     KernelHandle process = nullptr;
     KernelHandle thread = nullptr;

@@ -4,6 +4,7 @@
 #include "app/WorkFolder.h"
 #include "platform/Win32Constants.h"
 #include "res/resource.h"
+#include "ui/UtilityWindows.h"
 #include "update/DownloadThread.h"
 
 using platform::Os;
@@ -34,6 +35,7 @@ CBiosUpdateDlg::CBiosUpdateDlg(CDialog* parent)
     : CDialog(IDD_BIOSUPDATE_DIALOG, parent),
       m_hIcon(Os().LoadIconA(IDR_MAINFRAME)),
       m_pStatusLock(Os().CreateLock()),
+      m_pProcessLock(Os().CreateLock()),
       m_hBlackBrush(Os().CreateSolidBrush(kBlack)) {}
 
 CBiosUpdateDlg::~CBiosUpdateDlg() { Os().VariantClear(m_varValue); }
@@ -67,9 +69,7 @@ bool CBiosUpdateDlg::OnInitDialog() {
 
     Os().LoadStringA(IDS_CONFIRM, m_strMessage);
     if (AskToConfirm() == win::IDNO) {
-        m_run.Take(ui::Signal::Declined);
-        RemoveWorkFolder();
-        PostQuit();
+        QuitWithoutFinish(ui::Signal::Declined);
         return false;
     }
 
@@ -79,7 +79,7 @@ bool CBiosUpdateDlg::OnInitDialog() {
     Os().LoadStringA(IDS_INITIALIZING, m_strMessage);
     Os().Sleep(2000);
     SetStatus(m_strMessage);
-    Repaint();
+    Repaint(window);
     Os().SetTimer(window, TIMER_START, 500);
     return true;
 }
@@ -102,7 +102,7 @@ CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lpa
             TakeExitTimerRequest();
             return 0;
         case WM_UPDATE_QUIT:
-            if (m_run.Take(ui::Signal::OwnQuit)) Os().PostQuitMessage(0);
+            TakeOwnQuit();
             break;
         case win::WM_POWERBROADCAST:
             if (wParam == win::PBT_APMQUERYSUSPEND || wParam == win::PBT_APMSUSPEND) {
@@ -132,10 +132,9 @@ void CBiosUpdateDlg::OnTimer(Wparam id) {
     switch (id) {
         case TIMER_EXIT:
             // The worker must be done with the dialog before it may go.
-            if (!m_bWorkerDone || !m_run.Take(ui::Signal::ExitTick)) break;
-            RemoveWorkFolder();
+            if (!m_bWorkerDone || m_run.Current() != ui::Stage::Finishing) break;
             Os().KillTimer(window, TIMER_EXIT);
-            PostQuit();
+            QuitWithoutFinish(ui::Signal::ExitTick);
             break;
         case TIMER_START:
             // Once only: a second tick would start a second worker.
@@ -148,10 +147,12 @@ void CBiosUpdateDlg::OnTimer(Wparam id) {
             m_nAnimStep = m_nAnimStep >= 31 ? 0 : m_nAnimStep + 1;
             // A minimised window ignores placement until it is restored.
             if (Os().IsIconic(window)) Os().ShowWindow(window, win::SW_RESTORE);
-            CoverScreen();
-            Repaint();
-            // The worker's signals, should their messages have been lost.
+            KeepInFront();
+            Repaint(window);
+            // The run's own signals, should their messages have been lost:
+            // posted messages come before a tick.
             TakeWorkerSignals();
+            if (m_run.Current() == ui::Stage::Quitting) TakeOwnQuit();
             break;
         default:
             break;
@@ -160,16 +161,23 @@ void CBiosUpdateDlg::OnTimer(Wparam id) {
 
 void CBiosUpdateDlg::StartUpdate() {
     QueryIdentity();
+    m_hWorkerWindow = GetSafeHwnd();
     m_pThread = new CHWDriverDownloadThread(this);
     if (!m_pThread->CreateThread()) {
         delete m_pThread;
         m_pThread = nullptr;
-        m_run.Take(ui::Signal::WorkerFailed);
-        RemoveWorkFolder();
-        PostQuit();
+        QuitWithoutFinish(ui::Signal::WorkerFailed);
         return;
     }
     m_run.Take(ui::Signal::WorkerStarted);
+}
+
+// The ends without the worker's finish: declined, a worker that could not
+// start, the exit timer.
+void CBiosUpdateDlg::QuitWithoutFinish(ui::Signal why) {
+    m_run.Take(why);
+    RemoveWorkFolder();
+    PostQuit();
 }
 
 // What the worker has signalled, in the order it signals: the exit timer's
@@ -196,23 +204,41 @@ void CBiosUpdateDlg::WaitForWorker() const {
 
 void CBiosUpdateDlg::ShowStatus(const std::string& text) {
     SetStatus(text);
-    Repaint();
+    Repaint(m_hWorkerWindow);
 }
 
 void CBiosUpdateDlg::ArmExitTimer() {
     m_bExitTimerRequested = true;
-    Os().PostMessageA(GetSafeHwnd(), WM_ARM_EXIT_TIMER, 0, 0);
+    Os().PostMessageA(m_hWorkerWindow, WM_ARM_EXIT_TIMER, 0, 0);
 }
 
 void CBiosUpdateDlg::PostFinish() {
-    platform::WindowHandle window = GetSafeHwnd();
-    // From here on the dialog may end and be destroyed: only the copy of the
-    // handle is used.
+    platform::WindowHandle window = m_hWorkerWindow;
+    // From here on the dialog may end and be destroyed: only the local copy
+    // of the handle is used.
     m_bWorkerDone = true;
     Os().PostMessageA(window, WM_UPDATE_FINISH, 0, 0);
 }
 
-void CBiosUpdateDlg::PostQuit() { Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0); }
+void CBiosUpdateDlg::ShowUtilityProcesses(const std::vector<unsigned long>& processIds) {
+    platform::ScopedLock hold(*m_pProcessLock);
+    m_arrUtilityProcesses = processIds;
+}
+
+std::vector<unsigned long> CBiosUpdateDlg::CopyUtilityProcesses() const {
+    platform::ScopedLock hold(*m_pProcessLock);
+    return m_arrUtilityProcesses;
+}
+
+// A queue that refuses the message (full, say) must not keep the run from
+// ending: the quit is then taken at once.
+void CBiosUpdateDlg::PostQuit() {
+    if (!Os().PostMessageA(GetSafeHwnd(), WM_UPDATE_QUIT, 0, 0)) TakeOwnQuit();
+}
+
+void CBiosUpdateDlg::TakeOwnQuit() {
+    if (m_run.Take(ui::Signal::OwnQuit)) Os().PostQuitMessage(0);
+}
 
 std::string CBiosUpdateDlg::CopyStatus() const {
     platform::ScopedLock hold(*m_pStatusLock);
@@ -224,13 +250,49 @@ void CBiosUpdateDlg::SetStatus(const std::string& text) {
     m_strStatus = text;
 }
 
+// In front of everything but the flash utility's own windows, which the user
+// must see and answer.
+void CBiosUpdateDlg::KeepInFront() {
+    std::vector<unsigned long> utility = CopyUtilityProcesses();
+    std::vector<platform::WindowHandle> shown;
+    if (!utility.empty()) shown = ui::UtilityWindows(Os().EnumTopLevelWindows(), utility);
+    if (shown.empty()) {
+        CoverScreen();
+    } else {
+        CoverScreenBelow(shown);
+    }
+}
+
 void CBiosUpdateDlg::CoverScreen() {
     Os().SetWindowPos(GetSafeHwnd(), platform::ZOrder::Topmost, 0, 0,
                       Os().GetSystemMetrics(win::SM_CXSCREEN),
                       Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW);
 }
 
-void CBiosUpdateDlg::Repaint() { Os().InvalidateRect(GetSafeHwnd(), false); }
+// The utility's windows go topmost in their own order, the screen right
+// under the lowest of them, and the top one gets the focus. Their threads are
+// not ours to wait for: a hung utility must not stop the screen.
+void CBiosUpdateDlg::CoverScreenBelow(const std::vector<platform::WindowHandle>& utilityWindows) {
+    const unsigned keep = win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE;
+    for (auto w = utilityWindows.rbegin(); w != utilityWindows.rend(); ++w) {
+        Os().SetWindowPos(*w, platform::ZOrder::Topmost, 0, 0, 0, 0,
+                          keep | win::SWP_ASYNCWINDOWPOS);
+    }
+    Os().SetWindowPosBehind(GetSafeHwnd(), utilityWindows.back(), 0, 0,
+                            Os().GetSystemMetrics(win::SM_CXSCREEN),
+                            Os().GetSystemMetrics(win::SM_CYSCREEN),
+                            win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
+    platform::WindowHandle focus = Os().GetForegroundWindow();
+    for (platform::WindowHandle w : utilityWindows) {
+        if (w == focus) return;
+    }
+    Os().SetForegroundWindow(utilityWindows.front());
+}
+
+// With no window there is nothing to repaint.
+void CBiosUpdateDlg::Repaint(platform::WindowHandle window) {
+    if (window) Os().InvalidateRect(window, false);
+}
 
 // The machine stays awake and log-off waits, with the reason shown, while
 // the window exists.

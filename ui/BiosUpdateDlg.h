@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
@@ -47,6 +48,7 @@ public:
     // Returns once the worker can no longer reach the dialog.
     void WaitForWorker() const;
     const ui::RunState& Run() const { return m_run; }
+    int AnimationStep() const { return m_nAnimStep; }
 
     // The identity query: reads the running BIOS version into m_strBiosVersion.
     void QueryIdentity();
@@ -56,25 +58,22 @@ public:
     bool GetPropertyValue(const std::u16string& name, platform::ComObject* object,
                           platform::Variant& value);
 
-    // WorkerHost
+    // WorkerHost, called on the worker's thread: each reaches the window
+    // through the copy of its handle taken before the worker started.
     const std::string& BiosVersion() const override { return m_strBiosVersion; }
     void ShowStatus(const std::string& text) override;
     void ArmExitTimer() override;
     void PostFinish() override;
+    void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) override;
 
     // A copy of the status line, taken under the status lock.
     std::string CopyStatus() const;
 
-    std::string m_strBiosVersion;
-    std::string m_strStatus;
-    int m_nAnimStep = 0;
-    std::string m_strMessage;
+    // The identity query's references and the value it reads.
     platform::Variant m_varValue;
-    CHWDriverDownloadThread* m_pThread = nullptr;
     platform::ScopedComPtr m_pServices;
     platform::ScopedComPtr m_pEnum;
     platform::ScopedComPtr m_pObject;
-    platform::IconHandle m_hIcon = nullptr;
 
 protected:
     const MessageEntry* GetMessageMap() const override;
@@ -91,18 +90,37 @@ private:
     Lresult OnQueryEndSession(Wparam wParam, Lparam lParam);
 
     int AskToConfirm();
+    void QuitWithoutFinish(ui::Signal why);
     void PostQuit();
+    void TakeOwnQuit();
     void TakeWorkerSignals();
     void TakeExitTimerRequest();
+    void KeepInFront();
     void CoverScreen();
-    void Repaint();
+    void CoverScreenBelow(const std::vector<platform::WindowHandle>& utilityWindows);
+    std::vector<unsigned long> CopyUtilityProcesses() const;
+    void Repaint(platform::WindowHandle window);
     void SetStatus(const std::string& text);
     void KeepMachineAwake();
     void ReleaseMachine();
     void PaintIcon();
     void LoadPictures(platform::DcHandle screen, unsigned backgroundId);
 
+    std::string m_strBiosVersion;
+    std::string m_strStatus;  // only under m_pStatusLock
+    int m_nAnimStep = 0;
+    std::string m_strMessage;
+    CHWDriverDownloadThread* m_pThread = nullptr;
+    platform::IconHandle m_hIcon = nullptr;
+
     std::unique_ptr<platform::Lock> m_pStatusLock;
+    // The window as the worker knows it: copied before the worker starts,
+    // never changed while it runs.
+    platform::WindowHandle m_hWorkerWindow = nullptr;
+    // The flash utility's processes, told by the worker; only under
+    // m_pProcessLock.
+    std::unique_ptr<platform::Lock> m_pProcessLock;
+    std::vector<unsigned long> m_arrUtilityProcesses;
     platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
     // Only the run's own signals end it; a message number alone proves

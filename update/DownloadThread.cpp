@@ -1,10 +1,10 @@
 #include "update/DownloadThread.h"
 
 #include <optional>
+#include <utility>
 
 #include "app/Markers.h"
 #include "platform/Platform.h"
-#include "platform/Win32Constants.h"
 #include "res/resource.h"
 #include "update/FlashCommand.h"
 #include "update/Identifier.h"
@@ -60,13 +60,9 @@ int CHWDriverDownloadThread::RunUpdateDecision() {
 
 void CHWDriverDownloadThread::RunProcessAndWait(std::string application, std::string commandLine,
                                                 std::string directory) {
-    platform::ProcessInfo started;
-    // Suspended until it holds the guard and sits in its job.
-    if (!Os().CreateProcessA(application, commandLine,
-                             win::CREATE_NO_WINDOW | win::CREATE_SUSPENDED, directory, started)) {
-        return;
-    }
-    update::ResumeAndWait(started);
+    update::RunUtility(update::FlashLaunch{std::move(application), std::move(commandLine),
+                                           std::move(directory)},
+                       *m_pDlg);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.

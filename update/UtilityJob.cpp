@@ -1,6 +1,7 @@
 #include "update/UtilityJob.h"
 
 #include <set>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
@@ -9,10 +10,14 @@
 using platform::AutoCloseHandle;
 using platform::KernelHandle;
 using platform::Os;
+using platform::ScopedProcess;
 
 namespace update {
 
 namespace {
+
+// The exit code of a utility ended before it ran.
+constexpr unsigned kNeverRan = 1;
 
 // Each process the job reports gets the guard too, so that a second start
 // stays refused while any of them runs, even after this process has died. A
@@ -36,9 +41,56 @@ private:
     std::set<unsigned long> m_guarded;
 };
 
+// Tells the host of the job's processes whenever they change.
+class ProcessList {
+public:
+    explicit ProcessList(WorkerHost& host) : m_host(host) {}
+    ~ProcessList() { Show({}); }
+    ProcessList(const ProcessList&) = delete;
+    ProcessList& operator=(const ProcessList&) = delete;
+
+    void Show(const std::vector<unsigned long>& ids) {
+        if (ids == m_shown) return;
+        m_shown = ids;
+        m_host.ShowUtilityProcesses(ids);
+    }
+
+private:
+    WorkerHost& m_host;
+    std::vector<unsigned long> m_shown;
+};
+
+bool StartSuspended(const FlashLaunch& launch, unsigned long flags, ScopedProcess& started) {
+    std::string commandLine = launch.commandLine;
+    platform::ProcessInfo info;
+    if (!Os().CreateProcessA(launch.application, commandLine,
+                             win::CREATE_NO_WINDOW | win::CREATE_SUSPENDED | flags,
+                             launch.directory, info)) {
+        return false;
+    }
+    started.Take(info);
+    return true;
+}
+
+// A job nested in this program's own is refused on older systems; where
+// that job lets children break away, the utility is started again outside it.
+// The first start never ran.
+bool StartInJob(const FlashLaunch& launch, KernelHandle job, ScopedProcess& started, bool& held) {
+    if (!StartSuspended(launch, 0, started)) return false;
+    held = job && Os().AssignProcessToJobObject(job, started.process.Get());
+    if (held || !job || !Os().OwnJobAllowsBreakaway()) return true;
+    Os().TerminateProcess(started.process.Get(), kNeverRan);
+    started.Take(platform::ProcessInfo());
+    if (!StartSuspended(launch, win::CREATE_BREAKAWAY_FROM_JOB, started)) return false;
+    held = Os().AssignProcessToJobObject(job, started.process.Get());
+    return true;
+}
+
 // The port's messages may be lost: the job's own count decides the end.
-void WaitForJob(KernelHandle job, KernelHandle port, const platform::ProcessInfo& started) {
+void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& started,
+                ProcessList& shown) {
     JobGuard guard(job, started.processId);
+    std::vector<unsigned long> running;
     for (;;) {
         unsigned long message = 0;
         unsigned long processId = 0;
@@ -50,30 +102,36 @@ void WaitForJob(KernelHandle job, KernelHandle port, const platform::ProcessInfo
         }
         unsigned long active = 0;
         if (!Os().GetJobActiveProcesses(job, active)) {
-            Os().WaitForSingleObject(started.process, win::INFINITE);
+            Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
             return;
         }
         if (active == 0) return;
+        if (Os().GetJobProcessIds(job, running)) shown.Show(running);
     }
 }
 
 }  // namespace
 
-void ResumeAndWait(const platform::ProcessInfo& started) {
-    AutoCloseHandle process(started.process);
-    AutoCloseHandle thread(started.thread);
+void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
     AutoCloseHandle job(Os().CreateJobObject());
     AutoCloseHandle port(job.Get() ? Os().CreateJobCompletionPort(job.Get()) : nullptr);
-    const bool held = job.Get() && Os().AssignProcessToJobObject(job.Get(), process.Get());
+    ScopedProcess started;
+    bool held = false;
+    if (!StartInJob(launch, job.Get(), started, held)) return;
     // Should this process die from here on, a second start is still refused
     // until the utility has ended.
-    Os().DuplicateInstanceMutexInto(process.Get());
-    Os().ResumeThread(thread.Get());
-    thread.Reset();
+    Os().DuplicateInstanceMutexInto(started.process.Get());
+    if (Os().ResumeThread(started.thread.Get()) == win::RESUME_FAILED) {
+        Os().TerminateProcess(started.process.Get(), kNeverRan);
+        return;
+    }
+    started.thread.Reset();
+    ProcessList shown(host);
+    shown.Show({started.processId});
     if (held) {
-        WaitForJob(job.Get(), port.Get(), started);
+        WaitForJob(job.Get(), port.Get(), started, shown);
     } else {
-        Os().WaitForSingleObject(process.Get(), win::INFINITE);
+        Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
     }
 }
 

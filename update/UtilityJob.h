@@ -2,18 +2,19 @@
 // process it started.
 #pragma once
 
-#include "platform/Types.h"
+#include "update/FlashCommand.h"
+#include "update/WorkerHost.h"
 
 namespace update {
 
-// How often the job's count of running processes is read while no message
-// comes.
+// How often the job's processes are read while no message comes.
 constexpr unsigned long kJobPollMs = 250;
 
-// Takes the suspended utility: puts it in a job where the system allows,
+// Starts the utility suspended, puts it in a job where the system allows,
 // gives it the instance guard, lets it run, and returns once it and every
-// process of its job have ended; without a job, once it has ended. Closes
-// both handles.
-void ResumeAndWait(const platform::ProcessInfo& started);
+// process of its job have ended; without a job, once it has ended. Returns at
+// once when it cannot be started, and ends it unrun when it cannot be
+// resumed. Keeps host told of the utility's processes while they run.
+void RunUtility(const FlashLaunch& launch, WorkerHost& host);
 
 }  // namespace update

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class WorkerHost {
 public:
@@ -14,6 +15,9 @@ public:
     virtual void ArmExitTimer() = 0;
     // Posts the end of the run.
     virtual void PostFinish() = 0;
+    // The processes the flash utility runs as, whose windows the user must
+    // see; empty once it has ended.
+    virtual void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) = 0;
 
 protected:
     ~WorkerHost() = default;

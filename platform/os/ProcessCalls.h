@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -27,7 +28,9 @@ public:
                                 ProcessInfo& info) = 0;
     virtual unsigned long WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) = 0;
     virtual void CloseHandle(KernelHandle handle) = 0;
+    // The thread's previous suspend count; RESUME_FAILED when it failed.
     virtual unsigned long ResumeThread(KernelHandle thread) = 0;
+    virtual bool TerminateProcess(KernelHandle process, unsigned exitCode) = 0;
     // A handle to the process with that id, with the rights to test its job
     // and to give it a handle; null when there is none.
     virtual KernelHandle OpenProcess(unsigned long processId) = 0;
@@ -39,6 +42,11 @@ public:
     virtual KernelHandle CreateJobCompletionPort(KernelHandle job) = 0;
     virtual bool AssignProcessToJobObject(KernelHandle job, KernelHandle process) = 0;
     virtual bool IsProcessInJob(KernelHandle process, KernelHandle job) = 0;
+    // Whether this process runs inside a job that lets its children break
+    // away from it.
+    virtual bool OwnJobAllowsBreakaway() = 0;
+    // The ids of the job's processes that have not ended; false when unknown.
+    virtual bool GetJobProcessIds(KernelHandle job, std::vector<unsigned long>& ids) = 0;
     // The job's count of processes that have not ended; false when unknown.
     virtual bool GetJobActiveProcesses(KernelHandle job, unsigned long& count) = 0;
     // The port's next message (JOB_OBJECT_MSG_*) and the process id it names;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -50,6 +51,13 @@ public:
     virtual bool InvalidateRect(WindowHandle window, bool erase) = 0;
     virtual bool SetWindowPos(WindowHandle window, ZOrder insertAfter, int x, int y, int cx, int cy,
                               unsigned flags) = 0;
+    // The same, placing window right behind insertAfter.
+    virtual bool SetWindowPosBehind(WindowHandle window, WindowHandle insertAfter, int x, int y,
+                                    int cx, int cy, unsigned flags) = 0;
+    // Every top-level window, the topmost first.
+    virtual std::vector<TopLevelWindow> EnumTopLevelWindows() = 0;
+    virtual WindowHandle GetForegroundWindow() = 0;
+    virtual bool SetForegroundWindow(WindowHandle window) = 0;
     virtual int GetSystemMetrics(int index) = 0;
     virtual bool SetWindowTextA(WindowHandle window, const std::string& text) = 0;
     virtual void ModifyStyleEx(WindowHandle window, unsigned long remove, unsigned long add) = 0;

@@ -64,6 +64,7 @@ public:
     unsigned long WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) override;
     void CloseHandle(KernelHandle handle) override;
     unsigned long ResumeThread(KernelHandle thread) override;
+    bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
     KernelHandle OpenProcess(unsigned long processId) override;
 
     // Jobs (Win32Job.cpp)
@@ -71,6 +72,8 @@ public:
     KernelHandle CreateJobCompletionPort(KernelHandle job) override;
     bool AssignProcessToJobObject(KernelHandle job, KernelHandle process) override;
     bool IsProcessInJob(KernelHandle process, KernelHandle job) override;
+    bool OwnJobAllowsBreakaway() override;
+    bool GetJobProcessIds(KernelHandle job, std::vector<unsigned long>& ids) override;
     bool GetJobActiveProcesses(KernelHandle job, unsigned long& count) override;
     bool GetJobMessage(KernelHandle port, unsigned long milliseconds, unsigned long& message,
                        unsigned long& processId) override;
@@ -95,6 +98,11 @@ public:
     bool InvalidateRect(WindowHandle window, bool erase) override;
     bool SetWindowPos(WindowHandle window, ZOrder insertAfter, int x, int y, int cx, int cy,
                       unsigned flags) override;
+    bool SetWindowPosBehind(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx,
+                            int cy, unsigned flags) override;
+    std::vector<TopLevelWindow> EnumTopLevelWindows() override;
+    WindowHandle GetForegroundWindow() override;
+    bool SetForegroundWindow(WindowHandle window) override;
     int GetSystemMetrics(int index) override;
     bool SetWindowTextA(WindowHandle window, const std::string& text) override;
     void ModifyStyleEx(WindowHandle window, unsigned long remove, unsigned long add) override;

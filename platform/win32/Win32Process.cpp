@@ -72,6 +72,10 @@ unsigned long Win32Platform::ResumeThread(KernelHandle thread) {
     return ::ResumeThread(ToHandle(thread));
 }
 
+bool Win32Platform::TerminateProcess(KernelHandle process, unsigned exitCode) {
+    return ::TerminateProcess(ToHandle(process), exitCode) != FALSE;
+}
+
 KernelHandle Win32Platform::OpenProcess(unsigned long processId) {
     return FromHandle(::OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE,
                                     static_cast<DWORD>(processId)));

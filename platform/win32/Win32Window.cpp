@@ -49,6 +49,33 @@ bool Win32Platform::SetWindowPos(WindowHandle window, ZOrder insertAfter, int x,
     return ::SetWindowPos(ToHwnd(window), after, x, y, cx, cy, flags) != FALSE;
 }
 
+bool Win32Platform::SetWindowPosBehind(WindowHandle window, WindowHandle insertAfter, int x, int y,
+                                       int cx, int cy, unsigned flags) {
+    return ::SetWindowPos(ToHwnd(window), ToHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
+}
+
+namespace {
+BOOL CALLBACK AddTopLevelWindow(HWND window, LPARAM list) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    reinterpret_cast<std::vector<TopLevelWindow>*>(list)->push_back(
+        TopLevelWindow{FromHwnd(window), processId, ::IsWindowVisible(window) != FALSE});
+    return TRUE;
+}
+}  // namespace
+
+std::vector<TopLevelWindow> Win32Platform::EnumTopLevelWindows() {
+    std::vector<TopLevelWindow> windows;
+    ::EnumWindows(AddTopLevelWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+WindowHandle Win32Platform::GetForegroundWindow() { return FromHwnd(::GetForegroundWindow()); }
+
+bool Win32Platform::SetForegroundWindow(WindowHandle window) {
+    return ::SetForegroundWindow(ToHwnd(window)) != FALSE;
+}
+
 int Win32Platform::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 bool Win32Platform::SetWindowTextA(WindowHandle window, const std::string& text) {

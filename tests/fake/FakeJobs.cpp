@@ -44,10 +44,21 @@ unsigned long FakePlatform::ResumeThread(platform::KernelHandle thread) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("ResumeThread");
     ++resumes;
+    if (resumeFails) return win::RESUME_FAILED;
     auto id = processHandles_.find(thread);
     if (id == processHandles_.end() || processes_[id->second].endUs != INT64_MAX) return 0;
     RunProcess(id->second);
     return 1;
+}
+
+bool FakePlatform::TerminateProcess(platform::KernelHandle process, unsigned exitCode) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("TerminateProcess " + std::to_string(exitCode));
+    auto id = processHandles_.find(process);
+    if (id == processHandles_.end()) return false;
+    processes_[id->second].endUs = nowUs_;
+    terminated.push_back(id->second);
+    return true;
 }
 
 platform::KernelHandle FakePlatform::OpenProcess(unsigned long processId) {
@@ -78,7 +89,8 @@ bool FakePlatform::AssignProcessToJobObject(platform::KernelHandle job,
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("AssignProcessToJobObject");
     auto id = processHandles_.find(process);
-    if (jobFailures.count("assign") || id == processHandles_.end()) return false;
+    if (id == processHandles_.end()) return false;
+    if (jobFailures.count("assign") && !processes_[id->second].brokeAway) return false;
     processes_[id->second].job = job;
     Report(job, nowUs_, win::JOB_OBJECT_MSG_NEW_PROCESS, id->second);
     return true;
@@ -88,6 +100,18 @@ bool FakePlatform::IsProcessInJob(platform::KernelHandle process, platform::Kern
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     auto id = processHandles_.find(process);
     return id != processHandles_.end() && processes_[id->second].job == job;
+}
+
+bool FakePlatform::OwnJobAllowsBreakaway() { return ownJobAllowsBreakaway; }
+
+bool FakePlatform::GetJobProcessIds(platform::KernelHandle job, std::vector<unsigned long>& ids) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    if (jobFailures.count("ids")) return false;
+    ids.clear();
+    for (const auto& [id, process] : processes_) {
+        if (process.job == job && process.endUs > nowUs_) ids.push_back(id);
+    }
+    return true;
 }
 
 bool FakePlatform::GetJobActiveProcesses(platform::KernelHandle job, unsigned long& count) {

@@ -121,12 +121,15 @@ public:
                                       unsigned long milliseconds) override;
     void CloseHandle(platform::KernelHandle handle) override;
     unsigned long ResumeThread(platform::KernelHandle thread) override;
+    bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
     platform::KernelHandle OpenProcess(unsigned long processId) override;
     platform::KernelHandle CreateJobObject() override;
     platform::KernelHandle CreateJobCompletionPort(platform::KernelHandle job) override;
     bool AssignProcessToJobObject(platform::KernelHandle job,
                                   platform::KernelHandle process) override;
     bool IsProcessInJob(platform::KernelHandle process, platform::KernelHandle job) override;
+    bool OwnJobAllowsBreakaway() override;
+    bool GetJobProcessIds(platform::KernelHandle job, std::vector<unsigned long>& ids) override;
     bool GetJobActiveProcesses(platform::KernelHandle job, unsigned long& count) override;
     bool GetJobMessage(platform::KernelHandle port, unsigned long milliseconds,
                        unsigned long& message, unsigned long& processId) override;
@@ -153,6 +156,11 @@ public:
     bool InvalidateRect(platform::WindowHandle window, bool erase) override;
     bool SetWindowPos(platform::WindowHandle window, platform::ZOrder insertAfter, int x, int y,
                       int cx, int cy, unsigned flags) override;
+    bool SetWindowPosBehind(platform::WindowHandle window, platform::WindowHandle insertAfter,
+                            int x, int y, int cx, int cy, unsigned flags) override;
+    std::vector<platform::TopLevelWindow> EnumTopLevelWindows() override;
+    platform::WindowHandle GetForegroundWindow() override;
+    bool SetForegroundWindow(platform::WindowHandle window) override;
     int GetSystemMetrics(int index) override;
     bool SetWindowTextA(platform::WindowHandle window, const std::string& text) override;
     void ModifyStyleEx(platform::WindowHandle window, unsigned long remove,

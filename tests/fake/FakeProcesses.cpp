@@ -41,6 +41,7 @@ bool FakePlatform::CreateProcessA(const std::string& application, std::string& c
     processStarts.push_back(ProcessStart{application, commandLine, flags, directory, nowUs_});
     if (processStartFails || !FileExists(application)) return false;
     info.processId = StartProcess(nullptr, false);
+    processes_[info.processId].brokeAway = (flags & win::CREATE_BREAKAWAY_FROM_JOB) != 0;
     info.process = NewHandle("process");
     info.thread = NewHandle("thread");
     processHandles_[info.process] = info.processId;

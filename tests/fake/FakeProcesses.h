@@ -39,15 +39,19 @@ public:
     std::int64_t processRunUs = 0;  // how long a started process runs
     // > 0: the started process hands off to a helper that runs this long.
     std::int64_t helperRunUs = 0;
-    // Job steps that fail: "job", "port", "assign", "count", and "duplicate"
-    // for the guard's duplication.
+    // Job steps that fail: "job", "port", "assign" (of a process that did
+    // not break away from this program's own job), "count", "ids", and
+    // "duplicate" for the guard's duplication.
     std::set<std::string> jobFailures;
+    bool ownJobAllowsBreakaway = false;
+    bool resumeFails = false;
     bool jobMessagesLost = false;  // the port reports nothing
     ThreadMode threadMode = ThreadMode::Inline;
 
     // ---- What happened --------------------------------------------------
     std::vector<ProcessStart> processStarts;
     int resumes = 0;
+    std::vector<unsigned long> terminated;  // process ids
     std::vector<ThreadEntryCall> pendingThreads;
 
     int OpenKernelHandles() const { return static_cast<int>(openHandles_.size()); }
@@ -57,6 +61,7 @@ protected:
         std::int64_t endUs;  // INT64_MAX while suspended
         platform::KernelHandle job;
         bool helper;
+        bool brokeAway = false;  // started outside this program's own job
     };
     struct JobMessage {
         std::int64_t timeUs;

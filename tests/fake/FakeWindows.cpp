@@ -24,10 +24,43 @@ bool FakePlatform::InvalidateRect(platform::WindowHandle, bool erase) {
     return true;
 }
 
-bool FakePlatform::SetWindowPos(platform::WindowHandle, platform::ZOrder, int x, int y, int cx,
-                                int cy, unsigned flags) {
-    Record("SetWindowPos topmost " + std::to_string(x) + "," + std::to_string(y) + " " +
-           std::to_string(cx) + "x" + std::to_string(cy) + " flags=" + std::to_string(flags));
+namespace {
+// The dialog's own window goes unnamed.
+std::string WindowName(platform::WindowHandle window) {
+    if (window == FakePlatform::DialogWindow()) return "";
+    return "window " + std::to_string(reinterpret_cast<std::uintptr_t>(window)) + " ";
+}
+
+std::string Placement(int x, int y, int cx, int cy, unsigned flags) {
+    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" +
+           std::to_string(cy) + " flags=" + std::to_string(flags);
+}
+}  // namespace
+
+bool FakePlatform::SetWindowPos(platform::WindowHandle window, platform::ZOrder, int x, int y,
+                                int cx, int cy, unsigned flags) {
+    Record("SetWindowPos " + WindowName(window) + "topmost " + Placement(x, y, cx, cy, flags));
+    return true;
+}
+
+bool FakePlatform::SetWindowPosBehind(platform::WindowHandle window,
+                                      platform::WindowHandle insertAfter, int x, int y, int cx,
+                                      int cy, unsigned flags) {
+    Record("SetWindowPos " + WindowName(window) + "behind " + WindowName(insertAfter) +
+           Placement(x, y, cx, cy, flags));
+    return true;
+}
+
+std::vector<platform::TopLevelWindow> FakePlatform::EnumTopLevelWindows() {
+    Record("EnumTopLevelWindows");
+    return topLevelWindows;
+}
+
+platform::WindowHandle FakePlatform::GetForegroundWindow() { return foreground; }
+
+bool FakePlatform::SetForegroundWindow(platform::WindowHandle window) {
+    Record("SetForegroundWindow " + WindowName(window));
+    foreground = window;
     return true;
 }
 

@@ -38,6 +38,9 @@ public:
     int screenHeight = 768;
     bool iconic = false;
     bool dialogCreationFails = false;
+    // The desktop's other top-level windows, the topmost first.
+    std::vector<platform::TopLevelWindow> topLevelWindows;
+    platform::WindowHandle foreground = nullptr;
     // The case shows a hang: the UI loop's stall is its expectation, not a
     // failure.
     bool hangExpected = false;

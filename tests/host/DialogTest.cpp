@@ -7,6 +7,7 @@
 #include "app/Markers.h"
 #include "platform/Win32Constants.h"
 #include "res/StringTable.h"
+#include "res/resource.h"
 #include "tests/fake/Utf.h"
 #include "tests/host/FakeFixture.h"
 #include "ui/BiosUpdateDlg.h"
@@ -104,7 +105,7 @@ TEST_F(DialogFixture, ConfirmingTakesTheScreenShowsInitialisingAfterTwoSecondsAn
     EXPECT_EQ(dialog.CopyStatus(), Text(138));
     EXPECT_EQ(os.CallsStartingWith("InvalidateRect")[0].timeUs, 2'000'000);
     EXPECT_EQ(os.timersArmed, (std::vector<std::pair<unsigned, unsigned>>{{TIMER_START, 500}}));
-    EXPECT_EQ(dialog.m_nAnimStep, 0);
+    EXPECT_EQ(dialog.AnimationStep(), 0);
 }
 
 TEST_F(DialogFixture, AnUnshownConfirmationCountsAsYesOneEndedByAQuitIsAskedAgain) {
@@ -136,7 +137,7 @@ TEST_F(DialogFixture, TheStartTimerArmsTheAnimationKillsItselfThenStartsTheWorke
     ASSERT_EQ(kill.size(), 1u);
     ASSERT_EQ(start.size(), 1u);
     EXPECT_EQ(set[0].what, Trace("SetTimer", TIMER_ANIMATE, 100));
-    EXPECT_EQ(dialog.m_strBiosVersion, "K38KRPA23");  // queried before the worker starts
+    EXPECT_EQ(dialog.BiosVersion(), "K38KRPA23");  // queried before the worker starts
     os.RunPendingThreads();                           // the worker deletes itself
 }
 
@@ -146,7 +147,7 @@ TEST_F(DialogFixture, TheAnimationStepCyclesThroughThirtyTwoSteps) {
     std::vector<int> steps;
     for (int tick = 0; tick < 66; ++tick) {
         dialog.OnTimer(TIMER_ANIMATE);
-        steps.push_back(dialog.m_nAnimStep);
+        steps.push_back(dialog.AnimationStep());
     }
     for (int tick = 0; tick < 66; ++tick) EXPECT_EQ(steps[tick], (tick + 1) % 32);
     // Every tick puts the window back over the whole screen, topmost, and repaints.
@@ -426,7 +427,7 @@ TEST_F(DialogFixture, ControlColoursAreBlackWithOneSharedBrush) {
     EXPECT_EQ(os.CountCalls("SetBkColor 0"), 8);
     EXPECT_EQ(os.CountCalls("CreateSolidBrush 0"), 1);
     EXPECT_EQ(Send(dialog, win::WM_QUERYDRAGICON, 0, 0),
-              reinterpret_cast<platform::Lresult>(dialog.m_hIcon));
+              reinterpret_cast<platform::Lresult>(os.LoadIconA(IDR_MAINFRAME)));
 }
 
 // A whole run on the virtual clock, the worker inline on the dialog's thread.

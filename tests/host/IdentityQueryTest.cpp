@@ -17,7 +17,7 @@ protected:
     std::string Query() {
         CBiosUpdateDlg dialog(nullptr);
         dialog.QueryIdentity();
-        std::string version = dialog.m_strBiosVersion;
+        std::string version = dialog.BiosVersion();
         return version;  // the dialog's destruction releases what it holds
     }
 };

@@ -65,6 +65,11 @@ protected:
         ASSERT_EQ(piece.width, 22);
     }
 
+    // The marker's step, reached as the animation timer reaches it.
+    static void SetStep(CBiosUpdateDlg& dialog, int step) {
+        while (dialog.AnimationStep() != step) dialog.OnTimer(TIMER_ANIMATE);
+    }
+
     void Paint(CBiosUpdateDlg& dialog) {
         platform::DialogHost& host = dialog;
         host.HandleMessage(0x000F, 0, 0);  // WM_PAINT
@@ -90,8 +95,8 @@ TEST_F(PaintingFixture, EveryPaintShowsTheBackgroundWithOnlyItsOwnMarkerAndText)
         const SoftwareImage& stored = locale == 1042 ? koreanBackground : background;
         for (int step = 0; step < ui::kAnimationSteps; ++step, ++paint) {
             SCOPED_TRACE(testing::Message() << "locale " << locale << " step " << step);
-            dialog.m_nAnimStep = step;
-            dialog.m_strStatus = statuses[paint % 5];
+            SetStep(dialog, step);
+            dialog.ShowStatus(statuses[paint % 5]);
             Paint(dialog);
 
             SoftwareImage expected = stored;
@@ -102,7 +107,7 @@ TEST_F(PaintingFixture, EveryPaintShowsTheBackgroundWithOnlyItsOwnMarkerAndText)
                 }
             }
             const platform::Rect& r = layout.statusRect;
-            fake::DrawTextPattern(expected, dialog.m_strStatus, r.left, r.top, r.right, r.bottom,
+            fake::DrawTextPattern(expected, dialog.CopyStatus(), r.left, r.top, r.right, r.bottom,
                                   0xFFFFFF);
             int differing = 0;
             for (int y = 0; y < ui::kPictureHeight; ++y) {
@@ -121,9 +126,9 @@ TEST_F(PaintingFixture, EveryPaintShowsTheBackgroundWithOnlyItsOwnMarkerAndText)
 
 TEST_F(PaintingFixture, EachPaintStartsFromTheStoredBackground) {
     CBiosUpdateDlg dialog(nullptr);
-    dialog.m_nAnimStep = 25;
+    SetStep(dialog, 25);
     Paint(dialog);
-    dialog.m_nAnimStep = 0;
+    SetStep(dialog, 0);
     Paint(dialog);
     for (int x = 255; x <= 380; ++x) {
         for (int y = 351; y <= 365; ++y) {
@@ -134,7 +139,7 @@ TEST_F(PaintingFixture, EachPaintStartsFromTheStoredBackground) {
 
 TEST_F(PaintingFixture, TheSystemLocaleChoosesBackgroundAndTextRows) {
     CBiosUpdateDlg dialog(nullptr);
-    dialog.m_strStatus = "Loading BIOS update files. ";
+    dialog.ShowStatus("Loading BIOS update files. ");
     os.systemLocale = 1042;
     Paint(dialog);
     os.systemLocale = 1033;
@@ -196,9 +201,9 @@ TEST_F(PaintingFixture, PaintsReleaseWhatTheyMakeAndKeepOnlyThePicturesAndTheirC
             EXPECT_EQ(os.WindowDcsHeld(), 0);
             EXPECT_EQ(os.PaintsOpen(), 0);
         };
-        dialog.m_strStatus = "x";
+        dialog.ShowStatus("x");
         for (int step = 0; step < 64; ++step) {
-            dialog.m_nAnimStep = step % 32;
+            SetStep(dialog, step % 32);
             Paint(dialog);
             expectNoPaintLeftovers();
         }
@@ -227,7 +232,7 @@ TEST_F(PaintingFixture, PaintsReleaseWhatTheyMakeAndKeepOnlyThePicturesAndTheirC
 TEST_F(PaintingFixture, APictureThatCannotBeLoadedIsTriedAgainAtTheNextPaint) {
     os.bitmapFiles.erase(IDB_MARKER);
     CBiosUpdateDlg dialog(nullptr);
-    dialog.m_nAnimStep = 10;
+    SetStep(dialog, 10);
     Paint(dialog);
     os.bitmapFiles[IDB_MARKER] = ResPath(IDB_MARKER);
     Paint(dialog);
@@ -238,7 +243,7 @@ TEST_F(PaintingFixture, APictureThatCannotBeLoadedIsTriedAgainAtTheNextPaint) {
 TEST_F(PaintingFixture, AMinimisedWindowShowsOnlyTheCentredIcon) {
     os.iconic = true;
     CBiosUpdateDlg dialog(nullptr);
-    dialog.m_strStatus = "hidden";
+    dialog.ShowStatus("hidden");
     Paint(dialog);
     EXPECT_EQ(os.CountCalls(Trace("SendMessage", win::WM_ICONERASEBKGND)), 1);
     EXPECT_EQ(os.CountCalls("DrawIcon 64,-1"), 1);  // (160 - 32 + 1) / 2, (28 - 32 + 1) / 2

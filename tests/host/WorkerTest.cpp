@@ -21,8 +21,12 @@ public:
     }
     void ArmExitTimer() override { events.push_back({os_.NowUs(), "exit timer"}); }
     void PostFinish() override { events.push_back({os_.NowUs(), "finish"}); }
+    void ShowUtilityProcesses(const std::vector<unsigned long>& ids) override {
+        utilityShown.push_back(ids);
+    }
 
     std::vector<fake::Call> events;
+    std::vector<std::vector<unsigned long>> utilityShown;  // each change
 
 private:
     fake::FakePlatform& os_;
@@ -47,11 +51,13 @@ protected:
         EXPECT_FALSE(worker.InitInstance());
         markerWrites = os.CallsStartingWith("RegSetValueEx Version");
         platform = worker.m_strPlatform;
+        utilityShown = host.utilityShown;
         return host.events;
     }
 
     std::vector<fake::Call> markerWrites;
     std::string platform;
+    std::vector<std::vector<unsigned long>> utilityShown;
 };
 
 // The common start of every run: 131 at 3 s, 132 at 5 s.
@@ -141,7 +147,7 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
                   (std::vector<std::string>{
                       "CreateJobObject", "CreateJobCompletionPort", "AssignProcessToJobObject",
                       "DuplicateInstanceMutexInto process", "ResumeThread", "CloseHandle thread",
-                      "CloseHandle port", "CloseHandle job", "CloseHandle process"}));
+                      "CloseHandle process", "CloseHandle port", "CloseHandle job"}));
         EXPECT_EQ(os.CountCalls("WaitForSingleObject"), 0);
     }
 }

@@ -213,13 +213,13 @@ TEST_F(WmiTest, DialogQueryKeepsTheVersionUpperCased) {
         dialog.QueryIdentity();
         const double took = MillisecondsSince(start);
         std::printf("Dialog query: %.1f ms, version \"%s\"\n", took,
-                    dialog.m_strBiosVersion.c_str());
+                    dialog.BiosVersion().c_str());
 
         const std::u16string expected = ExpectedBiosVersion();
         if (expected.empty()) {
-            EXPECT_FALSE(dialog.m_strBiosVersion.empty());
+            EXPECT_FALSE(dialog.BiosVersion().empty());
         } else {
-            EXPECT_EQ(dialog.m_strBiosVersion, UpperCased(expected));
+            EXPECT_EQ(dialog.BiosVersion(), UpperCased(expected));
         }
         services = Keep(dialog.m_pServices.Get());
         enumerator = Keep(dialog.m_pEnum.Get());
