@@ -25,7 +25,7 @@ bool FakePlatform::InvalidateRect(platform::WindowHandle, bool erase) {
 }
 
 namespace {
-// The dialog's own window goes unnamed.
+// Any window but the dialog's own is named in the trace.
 std::string WindowName(platform::WindowHandle window) {
     if (window == FakePlatform::DialogWindow()) return "";
     return "window " + std::to_string(reinterpret_cast<std::uintptr_t>(window)) + " ";
@@ -59,7 +59,7 @@ std::vector<platform::TopLevelWindow> FakePlatform::EnumTopLevelWindows() {
 platform::WindowHandle FakePlatform::GetForegroundWindow() { return foreground; }
 
 bool FakePlatform::SetForegroundWindow(platform::WindowHandle window) {
-    Record("SetForegroundWindow " + WindowName(window));
+    Record("SetForegroundWindow " + std::to_string(reinterpret_cast<std::uintptr_t>(window)));
     foreground = window;
     return true;
 }

@@ -138,7 +138,7 @@ TEST_F(DialogFixture, TheStartTimerArmsTheAnimationKillsItselfThenStartsTheWorke
     ASSERT_EQ(start.size(), 1u);
     EXPECT_EQ(set[0].what, Trace("SetTimer", TIMER_ANIMATE, 100));
     EXPECT_EQ(dialog.BiosVersion(), "K38KRPA23");  // queried before the worker starts
-    os.RunPendingThreads();                           // the worker deletes itself
+    os.RunPendingThreads();                        // the worker deletes itself
 }
 
 TEST_F(DialogFixture, TheAnimationStepCyclesThroughThirtyTwoSteps) {
@@ -236,22 +236,79 @@ TEST_F(DialogFixture, FinishCreatesTheUpdateFolderThenRemovesTheWorkFolderThenQu
 }
 
 TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "quit request refused" : "quit request queued");
+        os.quitRequests = 0;
+        os.failingPosts.clear();
+        CBiosUpdateDlg dialog(nullptr);
+        StartWorker(dialog);
+        // The worker's request and its finish; the finish message is not handled.
+        dialog.ArmExitTimer();
+        dialog.PostFinish();
+        Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
+        EXPECT_EQ(os.timers.count(TIMER_EXIT), 1u);
+        EXPECT_EQ(os.timers[TIMER_EXIT], 3000u);
+        os.calls.clear();
+        if (refused) os.failingPosts = {WM_UPDATE_QUIT};
+        dialog.OnTimer(TIMER_EXIT);
+        EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
+        EXPECT_EQ(os.timers.count(TIMER_EXIT), 0u);
+        EXPECT_EQ(os.CountCalls(Trace("PostMessage", WM_UPDATE_QUIT)), 1);
+        if (!refused) Send(dialog, WM_UPDATE_QUIT, 0, 0);
+        EXPECT_EQ(os.quitRequests, 1);
+        // A late copy, or the next tick, changes nothing.
+        Send(dialog, WM_UPDATE_QUIT, 0, 0);
+        dialog.OnTimer(TIMER_ANIMATE);
+        EXPECT_EQ(os.quitRequests, 1);
+        os.RunPendingThreads();
+    }
+}
+
+// While the flash utility runs, its own visible windows stand above the
+// screen, the top one with the focus; no other program's window gets there,
+// and once the utility's window goes the screen covers everything again.
+TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
     CBiosUpdateDlg dialog(nullptr);
-    StartWorker(dialog);
-    // The worker's request and its finish; the finish message is not handled.
-    dialog.ArmExitTimer();
-    dialog.PostFinish();
-    Send(dialog, WM_ARM_EXIT_TIMER, 0, 0);
-    EXPECT_EQ(os.timers.count(TIMER_EXIT), 1u);
-    EXPECT_EQ(os.timers[TIMER_EXIT], 3000u);
-    os.calls.clear();
-    dialog.OnTimer(TIMER_EXIT);
-    EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
-    EXPECT_EQ(os.timers.count(TIMER_EXIT), 0u);
-    EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
-    Send(dialog, WM_UPDATE_QUIT, 0, 0);
-    EXPECT_EQ(os.quitRequests, 1);
-    os.RunPendingThreads();
+    Open(dialog);
+    auto window = [](std::uintptr_t n) { return reinterpret_cast<platform::WindowHandle>(n); };
+    const unsigned raise =
+        win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE | win::SWP_ASYNCWINDOWPOS;
+    const std::string behind =
+        " 0,0 1024x768 flags=" + std::to_string(win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
+    // The desktop, topmost first: another program's, the utility's box, its
+    // hidden window, a helper's box.
+    os.topLevelWindows = {{window(7), 55, true},
+                          {window(8), 100, true},
+                          {window(9), 100, false},
+                          {window(10), 101, true}};
+    struct Tick {
+        std::vector<unsigned long> utility;
+        std::vector<std::string> placement;
+    } ticks[] = {
+        {{}, {CoverTrace(1024, 768)}},
+        {{100, 101},
+         {"SetWindowPos window 10 topmost 0,0 0x0 flags=" + std::to_string(raise),
+          "SetWindowPos window 8 topmost 0,0 0x0 flags=" + std::to_string(raise),
+          "SetWindowPos behind window 10" + behind, "SetForegroundWindow 8"}},
+        // The focus stays where the user has it among the utility's windows.
+        {{100, 101},
+         {"SetWindowPos window 10 topmost 0,0 0x0 flags=" + std::to_string(raise),
+          "SetWindowPos window 8 topmost 0,0 0x0 flags=" + std::to_string(raise),
+          "SetWindowPos behind window 10" + behind}},
+        {{55 + 1000}, {CoverTrace(1024, 768)}},
+        {{}, {CoverTrace(1024, 768)}},
+    };
+    for (const Tick& tick : ticks) {
+        dialog.ShowUtilityProcesses(tick.utility);
+        os.calls.clear();
+        dialog.OnTimer(TIMER_ANIMATE);
+        std::vector<std::string> placement;
+        for (const fake::Call& call : os.calls) {
+            if (call.what.rfind("SetWindowPos", 0) == 0 || call.what.rfind("SetForeground", 0) == 0)
+                placement.push_back(call.what);
+        }
+        EXPECT_EQ(placement, tick.placement);
+    }
 }
 
 // Requests that any program can post to the window or its thread.
@@ -405,15 +462,42 @@ TEST(RunStateTest, EachStageMovesOnlyOnItsOwnSignals) {
     EXPECT_EQ(taken, 11);
 }
 
-TEST_F(DialogFixture, AWorkerThatCannotStartEndsTheRunWithoutAWord) {
-    os.threadMode = fake::ThreadMode::Fail;
-    CBiosUpdateDlg dialog(nullptr);
-    EXPECT_EQ(dialog.DoModal(), 0);
-    EXPECT_EQ(os.CountCalls("RemoveDirectory"), 1);
-    EXPECT_EQ(os.posted.back().message, WM_UPDATE_QUIT);
-    EXPECT_EQ(dialog.CopyStatus(), Text(138));
-    EXPECT_EQ(os.messageBoxes.size(), 1u);  // the confirmation only
-    EXPECT_EQ(os.CountCalls("RegSetValueEx"), 0);
+// The ends without the worker's finish quit once, without a word, also when
+// the queue refuses the dialog's own quit request (full, say).
+TEST_F(DialogFixture, AnEndWithoutTheWorkersFinishQuitsOnceEvenWhenItsRequestIsRefused) {
+    struct Case {
+        const char* what;
+        int answer;
+        fake::ThreadMode mode;
+        bool postFails;
+    } cases[] = {
+        {"declined", win::IDNO, fake::ThreadMode::Inline, false},
+        {"declined, request refused", win::IDNO, fake::ThreadMode::Inline, true},
+        {"worker cannot start", win::IDYES, fake::ThreadMode::Fail, false},
+        {"worker cannot start, request refused", win::IDYES, fake::ThreadMode::Fail, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake::FakePlatform fresh;
+        platform::InstallPlatform(&fresh);
+        fresh.AddDirectory("C:\\Update\\Zarel_bios");
+        fresh.messageBoxAnswers = {c.answer};
+        fresh.threadMode = c.mode;
+        if (c.postFails) fresh.failingPosts = {WM_UPDATE_QUIT};
+        {
+            CBiosUpdateDlg dialog(nullptr);
+            EXPECT_EQ(dialog.DoModal(), 0);
+            EXPECT_EQ(dialog.Run().Current(), ui::Stage::Ending);
+            if (c.answer == win::IDYES) {
+                EXPECT_EQ(dialog.CopyStatus(), Text(138));
+            }
+        }
+        EXPECT_EQ(fresh.quitRequests, 1);
+        EXPECT_EQ(fresh.CountCalls("RemoveDirectory"), 1);
+        EXPECT_EQ(fresh.messageBoxes.size(), 1u);  // the confirmation only
+        EXPECT_EQ(fresh.CountCalls("RegSetValueEx"), 0);
+        platform::InstallPlatform(&os);
+    }
 }
 
 TEST_F(DialogFixture, ControlColoursAreBlackWithOneSharedBrush) {

@@ -170,36 +170,63 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
         EXPECT_EQ(markerWrites.size(), 1u);
         EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), lost ? 0 : 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
+        // The dialog learns of the helper, whose windows it must show, and
+        // of the end.
+        ASSERT_GE(utilityShown.size(), 3u);
+        EXPECT_EQ(utilityShown.front().size(), 1u);
+        EXPECT_NE(utilityShown[utilityShown.size() - 2], utilityShown.front());
+        EXPECT_TRUE(utilityShown.back().empty());
     }
 }
 
 // Whatever step of the job fails, the utility runs, once, every handle is
-// closed, and the wait covers what the job still can.
-TEST_F(WorkerFixture, EachFailedJobStepStillResumesTheUtilityOnceAndClosesEverything) {
+// closed, and the wait covers what the job still can. A job refused because
+// this program runs in one that lets children break away takes a second,
+// breakaway start of the utility; the first never ran. A utility that
+// cannot be resumed is ended unrun and not waited for.
+TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEverything) {
     os.processRunUs = 1'000'000;
     os.helperRunUs = 5'000'000;
     struct Case {
         const char* failure;
+        bool breakawayAllowed;
         bool plainWait;      // the wait on the one process
         std::int64_t endUs;  // when the worker finishes
+        std::size_t starts;
+        std::size_t ended;  // terminated unrun
     } cases[] = {
-        {"job", true, 13'000'000},        {"assign", true, 13'000'000}, {"port", false, 17'000'000},
-        {"duplicate", false, 17'000'000}, {"count", true, 13'000'000},
+        {"job", false, true, 13'000'000, 1, 0},        {"assign", false, true, 13'000'000, 1, 0},
+        {"assign", true, false, 17'000'000, 2, 1},     {"port", false, false, 17'000'000, 1, 0},
+        {"duplicate", false, false, 17'000'000, 1, 0}, {"count", false, true, 13'000'000, 1, 0},
+        {"ids", false, false, 17'000'000, 1, 0},       {"resume", false, false, 12'000'000, 1, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.failure);
+        SCOPED_TRACE(testing::Message() << c.failure << (c.breakawayAllowed ? ", breakaway" : ""));
         os.jobFailures = {c.failure};
+        os.resumeFails = std::string(c.failure) == "resume";
+        os.ownJobAllowsBreakaway = c.breakawayAllowed;
         os.AdvanceUs(-os.NowUs());
         os.calls.clear();
+        os.processStarts.clear();
+        os.terminated.clear();
         os.resumes = 0;
         std::vector<fake::Call> events = Run("K38KRPA23");
         EXPECT_EQ(os.resumes, 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         EXPECT_EQ(os.CountCalls(Trace("WaitForSingleObject", win::INFINITE)), c.plainWait ? 1 : 0);
+        ASSERT_EQ(os.processStarts.size(), c.starts);
+        EXPECT_EQ(os.processStarts.back().flags & win::CREATE_BREAKAWAY_FROM_JOB,
+                  c.starts == 2 ? win::CREATE_BREAKAWAY_FROM_JOB : 0);
+        EXPECT_EQ(os.terminated.size(), c.ended);
         ASSERT_EQ(events.back().what, "finish");
         EXPECT_GE(events.back().timeUs, c.endUs);
-        EXPECT_LE(events.back().timeUs, c.endUs + 250'000);
+        EXPECT_LE(events.back().timeUs, c.endUs + (c.plainWait ? 0 : 250'000));
         EXPECT_EQ(markerWrites.size(), 1u);
+        // The dialog is told of the utility while it runs, and of its end.
+        EXPECT_EQ(utilityShown.empty(), os.resumeFails);
+        if (!utilityShown.empty()) {
+            EXPECT_TRUE(utilityShown.back().empty());
+        }
     }
 }
 
