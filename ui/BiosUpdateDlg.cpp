@@ -278,10 +278,9 @@ void CBiosUpdateDlg::CoverScreenBelow(const std::vector<platform::WindowHandle>&
         Os().SetWindowPos(*w, platform::ZOrder::Topmost, 0, 0, 0, 0,
                           keep | win::SWP_ASYNCWINDOWPOS);
     }
-    Os().SetWindowPosBehind(GetSafeHwnd(), utilityWindows.back(), 0, 0,
-                            Os().GetSystemMetrics(win::SM_CXSCREEN),
-                            Os().GetSystemMetrics(win::SM_CYSCREEN),
-                            win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
+    Os().SetWindowPosBehind(
+        GetSafeHwnd(), utilityWindows.back(), 0, 0, Os().GetSystemMetrics(win::SM_CXSCREEN),
+        Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
     platform::WindowHandle focus = Os().GetForegroundWindow();
     for (platform::WindowHandle w : utilityWindows) {
         if (w == focus) return;

@@ -9,8 +9,8 @@ std::vector<platform::WindowHandle> UtilityWindows(
     const std::vector<unsigned long>& processIds) {
     std::vector<platform::WindowHandle> found;
     for (const platform::TopLevelWindow& w : windows) {
-        if (w.visible && std::find(processIds.begin(), processIds.end(), w.processId) !=
-                             processIds.end()) {
+        if (w.visible &&
+            std::find(processIds.begin(), processIds.end(), w.processId) != processIds.end()) {
             found.push_back(w.window);
         }
     }

@@ -60,9 +60,9 @@ int CHWDriverDownloadThread::RunUpdateDecision() {
 
 void CHWDriverDownloadThread::RunProcessAndWait(std::string application, std::string commandLine,
                                                 std::string directory) {
-    update::RunUtility(update::FlashLaunch{std::move(application), std::move(commandLine),
-                                           std::move(directory)},
-                       *m_pDlg);
+    update::RunUtility(
+        update::FlashLaunch{std::move(application), std::move(commandLine), std::move(directory)},
+        *m_pDlg);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.

@@ -52,8 +52,8 @@ bool Win32Platform::GetJobProcessIds(KernelHandle job, std::vector<unsigned long
     // does not fit reports the ones that do.
     constexpr DWORD kRoom = 64;
     constexpr std::size_t kIdsAt = offsetof(JOBOBJECT_BASIC_PROCESS_ID_LIST, ProcessIdList);
-    alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST) unsigned char buffer[kIdsAt +
-                                                                  kRoom * sizeof(ULONG_PTR)] = {};
+    alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST) unsigned char
+        buffer[kIdsAt + kRoom * sizeof(ULONG_PTR)] = {};
     JOBOBJECT_BASIC_PROCESS_ID_LIST counts = {};
     counts.NumberOfAssignedProcesses = kRoom;
     std::memcpy(buffer, &counts, kIdsAt);

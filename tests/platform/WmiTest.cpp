@@ -212,8 +212,7 @@ TEST_F(WmiTest, DialogQueryKeepsTheVersionUpperCased) {
         const auto start = std::chrono::steady_clock::now();
         dialog.QueryIdentity();
         const double took = MillisecondsSince(start);
-        std::printf("Dialog query: %.1f ms, version \"%s\"\n", took,
-                    dialog.BiosVersion().c_str());
+        std::printf("Dialog query: %.1f ms, version \"%s\"\n", took, dialog.BiosVersion().c_str());
 
         const std::u16string expected = ExpectedBiosVersion();
         if (expected.empty()) {
