@@ -20,20 +20,28 @@ DialogBinding* BindingOf(HWND window) {
     return reinterpret_cast<DialogBinding*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// Only the platform destroys the window, and only the platform creates it.
-// The same messages from anyone else, sent or posted, whichever loop
-// dispatches them, reach neither the dialog nor the default procedure, which
-// would free the dialog's data ahead of the real destruction.
-bool IsForged(const DialogBinding& binding, UINT message) {
+// Messages that only the window system sends while it makes or destroys a
+// window. Only the platform creates the dialog and only the platform
+// destroys it: the same messages from anyone else, sent or posted, whichever
+// loop dispatches them, reach neither the dialog nor the default procedure,
+// which would free the dialog's data ahead of the real destruction.
+bool IsCreationOrDestruction(UINT message) {
     switch (message) {
+        case WM_NCCREATE:  // creation: all came before the binding
+        case WM_CREATE:
         case WM_INITDIALOG:
-            return true;  // the real one came before the binding
-        case WM_DESTROY:
+        case WM_DESTROY:  // destruction: real only inside DestroyBound
         case WM_NCDESTROY:
-            return !binding.destroying;
+            return true;
         default:
             return false;
     }
+}
+
+// A sent creation or destruction message that the window system did not send.
+bool IsForged(const DialogBinding& binding, UINT message) {
+    if (!IsCreationOrDestruction(message)) return false;
+    return !(binding.destroying && (message == WM_DESTROY || message == WM_NCDESTROY));
 }
 
 void DestroyBound(HWND window) {
@@ -70,21 +78,6 @@ bool BelongsToDialog(HWND dialog, HWND window) {
     return window && (window == dialog || ::IsChild(dialog, window));
 }
 
-// Messages that only the window system sends while it makes or destroys a
-// window; posted ones come from elsewhere.
-bool IsSentOnly(UINT message) {
-    switch (message) {
-        case WM_NCCREATE:
-        case WM_CREATE:
-        case WM_INITDIALOG:
-        case WM_DESTROY:
-        case WM_NCDESTROY:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
@@ -105,7 +98,8 @@ void Win32Platform::RunModalDialog(unsigned templateId, DialogHost& host) {
             break;
         }
         if (BelongsToDialog(dialog, msg.hwnd)) {
-            if (IsSentOnly(msg.message)) continue;
+            // Posted, so never the window system's own.
+            if (IsCreationOrDestruction(msg.message)) continue;
             QueuedMessage queued{FromHwnd(msg.hwnd), msg.message, msg.wParam, msg.lParam};
             if (host.HandlePreTranslate(queued)) continue;
         }
