@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/win32/Win32Platform.h"
@@ -125,6 +126,46 @@ TEST_F(FlashLaunchTest, UtilityExitCodeAndCrashEndTheWait) {
     ASSERT_TRUE(platform_test::WriteTextFile(work_ + "\\winflash.ini", "crash=1\nseconds=0.2\n"));
     EXPECT_EQ(RunAndWait(Tool(), elapsed), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
     EXPECT_NE(Log().find("\r\ncrash="), std::string::npos);
+}
+
+// The job lists the utility and the helper it hands off to while they run; a
+// suspended utility that is ended never runs.
+TEST_F(FlashLaunchTest, AJobListsTheUtilityAndItsHelperWhileTheyRun) {
+    MakeWorkFolder("Update", "handoff=1\r\nseconds=1.5\r\n");
+    EXPECT_FALSE(os_.OwnJobAllowsBreakaway());
+    KernelHandle job = os_.CreateJobObject();
+    ASSERT_NE(job, nullptr);
+    ProcessInfo child;
+    std::string commandLine = Tool();
+    ASSERT_TRUE(
+        os_.CreateProcessA(Tool(), commandLine, CREATE_NO_WINDOW | CREATE_SUSPENDED, work_, child));
+    ASSERT_TRUE(os_.AssignProcessToJobObject(job, child.process));
+    std::vector<unsigned long> ids;
+    ASSERT_TRUE(os_.GetJobProcessIds(job, ids));
+    EXPECT_EQ(ids, std::vector<unsigned long>{child.processId});
+    ASSERT_NE(os_.ResumeThread(child.thread), static_cast<unsigned long>(-1));
+    bool helperListed = false;
+    for (unsigned long long start = Milliseconds(); Milliseconds() - start < 5000;) {
+        ASSERT_TRUE(os_.GetJobProcessIds(job, ids));
+        if (ids.empty()) break;
+        for (unsigned long id : ids) helperListed = helperListed || id != child.processId;
+        ::Sleep(50);
+    }
+    EXPECT_TRUE(helperListed);
+    EXPECT_TRUE(ids.empty());
+    os_.CloseHandle(child.thread);
+    os_.CloseHandle(child.process);
+
+    const std::string before = Log();
+    commandLine = Tool();
+    ASSERT_TRUE(
+        os_.CreateProcessA(Tool(), commandLine, CREATE_NO_WINDOW | CREATE_SUSPENDED, work_, child));
+    EXPECT_TRUE(os_.TerminateProcess(child.process, 1));
+    EXPECT_EQ(os_.WaitForSingleObject(child.process, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(Log(), before);
+    os_.CloseHandle(child.thread);
+    os_.CloseHandle(child.process);
+    os_.CloseHandle(job);
 }
 
 }  // namespace
