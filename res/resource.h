@@ -24,9 +24,14 @@
 #define IDS_TARGET_NEWER 141
 #define IDS_SAME_VERSION 142
 #define IDS_XP_ONLY 143
+#define IDS_PACKAGE_CHANGED 144
 
 #define IDS_FIRST IDS_APP_TITLE
-#define IDS_LAST IDS_XP_ONLY
+#define IDS_LAST IDS_PACKAGE_CHANGED
+
+// The files of the work folder the program was built for: one line each,
+// "<SHA-256 in hex> <size> <name>".
+#define IDR_TRUSTED_FILES 300
 
 #define IDR_MANIFEST_PROCESS 1
 #define IDR_MANIFEST_APP 1024

@@ -111,14 +111,15 @@ def decode_block(data):
 
 
 def check_strings(entries, table):
-    check(sorted(table) == list(range(129, 144)), 'strings.inc ids: %s' % sorted(table))
+    check(sorted(table) == list(range(129, 145)), 'strings.inc ids: %s' % sorted(table))
     for language, column in ((ENGLISH, 0), (KOREAN, 1)):
-        block = entries.get((RT_STRING, 9, language))
-        if not check(block is not None, 'string block 9 missing in language %#x' % language):
+        # Block 9 holds strings 128 to 143, block 10 those from 144.
+        blocks = [entries.get((RT_STRING, n, language)) for n in (9, 10)]
+        if not check(None not in blocks, 'string block 9 or 10 missing in language %#x' % language):
             continue
-        texts = decode_block(block)
+        texts = decode_block(blocks[0]) + decode_block(blocks[1])
         check(texts[0] == b'', 'string 128 is not empty in language %#x' % language)
-        for index in range(1, 16):
+        for index in range(1, 32):
             wanted = table.get(128 + index, ('', ''))[column].encode('utf-16-le')
             check(texts[index] == wanted, 'string %d (%#x) differs: %r' %
                   (128 + index, language, texts[index].decode('utf-16-le', 'replace')))
