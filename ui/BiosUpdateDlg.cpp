@@ -185,7 +185,7 @@ void CBiosUpdateDlg::QuitWithoutFinish(ui::Signal why) {
 void CBiosUpdateDlg::TakeWorkerSignals() {
     TakeExitTimerRequest();
     if (m_bWorkerDone && m_run.Take(ui::Signal::WorkerFinished)) {
-        CreateUpdateFolder();
+        if (!m_bNothingDone) CreateUpdateFolder();
         RemoveWorkFolder();
         Os().PostQuitMessage(0);
     }

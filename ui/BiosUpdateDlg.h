@@ -63,6 +63,7 @@ public:
     const std::string& BiosVersion() const override { return m_strBiosVersion; }
     void ShowStatus(const std::string& text) override;
     void ArmExitTimer() override;
+    void RecordNothingDone() override { m_bNothingDone = true; }
     void PostFinish() override;
     void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) override;
 
@@ -128,7 +129,8 @@ private:
     // flags are set on its thread before it posts the message they vouch
     // for; the run state belongs to the dialog's thread.
     std::atomic<bool> m_bExitTimerRequested{false};
-    std::atomic<bool> m_bWorkerDone{false};  // the worker's last touch of the dialog
+    std::atomic<bool> m_bWorkerDone{false};   // the worker's last touch of the dialog
+    std::atomic<bool> m_bNothingDone{false};  // the run leaves no update folder
     ui::RunState m_run;
     // Loaded once and kept between paints: the background as stored, the
     // marker piece, and the canvas each paint composes on.

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "update/FlashCommand.h"
 #include "update/Identifier.h"
+#include "update/TrustedPackage.h"
 #include "update/UtilityJob.h"
 
 using platform::Os;
@@ -36,23 +37,22 @@ int CHWDriverDownloadThread::RunUpdateDecision() {
 
     switch (update::Compare(running, packaged)) {
         case update::Outcome::OtherPlatform:
-            FinishWithExitTimer(IDS_OTHER_PLATFORM, 3000);
+            WriteUpdateMarker();
+            EndWithoutFlash(IDS_OTHER_PLATFORM, 3000);
             break;
         case update::Outcome::PackageOlder:
-            FinishWithExitTimer(IDS_TARGET_NEWER, 5000);
+            WriteUpdateMarker();
+            EndWithoutFlash(IDS_TARGET_NEWER, 5000);
             break;
         case update::Outcome::SameVersion:
-            FinishWithExitTimer(IDS_SAME_VERSION, 5000);
+            WriteUpdateMarker();
+            EndWithoutFlash(IDS_SAME_VERSION, 5000);
             break;
         case update::Outcome::PackageNewer:
             ShowStatus(IDS_CHECKING);
             Os().Sleep(2000);
             Os().Sleep(2000);
-            ShowStatus(IDS_UPDATING);
-            Os().Sleep(1000);
-            RunFlashUtility();
-            WriteUpdateMarker();
-            m_pDlg->PostFinish();
+            FlashPackage();
             break;
     }
     return 0;
@@ -75,16 +75,30 @@ void CHWDriverDownloadThread::ShowStatus(unsigned id) {
     ShowLoadedStatus();
 }
 
-void CHWDriverDownloadThread::RunFlashUtility() {
+// The utility runs as administrator: only the files the program was built
+// for, held unchanged until it and its helpers have ended. A changed package
+// ends the run as the outcomes without a flash do, with nothing recorded as
+// done, so that a later run with good files is not skipped.
+void CHWDriverDownloadThread::FlashPackage() {
     std::optional<std::string> module = Os().GetModuleFileNameA();
-    if (!module) return;
-    std::optional<update::FlashLaunch> launch = update::BuildFlashLaunch(*module);
-    if (!launch) return;
-    RunProcessAndWait(launch->application, launch->commandLine, launch->directory);
+    std::optional<update::FlashLaunch> launch =
+        module ? update::BuildFlashLaunch(*module) : std::nullopt;
+    {
+        update::HeldFiles held;
+        if (launch && !update::HoldTrustedFiles(launch->directory, held)) {
+            m_pDlg->RecordNothingDone();
+            EndWithoutFlash(IDS_PACKAGE_CHANGED, 5000);
+            return;
+        }
+        ShowStatus(IDS_UPDATING);
+        Os().Sleep(1000);
+        if (launch) RunProcessAndWait(launch->application, launch->commandLine, launch->directory);
+    }
+    WriteUpdateMarker();
+    m_pDlg->PostFinish();
 }
 
-void CHWDriverDownloadThread::FinishWithExitTimer(unsigned statusId, unsigned long pause) {
-    WriteUpdateMarker();
+void CHWDriverDownloadThread::EndWithoutFlash(unsigned statusId, unsigned long pause) {
     ShowStatus(statusId);
     Os().Sleep(pause);
     m_pDlg->ArmExitTimer();

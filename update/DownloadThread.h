@@ -28,8 +28,8 @@ private:
     void LoadStatus(unsigned id);
     void ShowLoadedStatus();
     void ShowStatus(unsigned id);
-    void RunFlashUtility();
-    void FinishWithExitTimer(unsigned statusId, unsigned long pause);
+    void FlashPackage();
+    void EndWithoutFlash(unsigned statusId, unsigned long pause);
 
     std::string m_strScratch;  // the status text loaded last
 };

@@ -13,6 +13,9 @@ public:
     // Has the dialog's own thread arm its exit timer; carried out before the
     // finish message that follows it is handled.
     virtual void ArmExitTimer() = 0;
+    // Nothing of this run counts as an update: the end leaves no update
+    // folder. Comes before the finish.
+    virtual void RecordNothingDone() = 0;
     // Posts the end of the run.
     virtual void PostFinish() = 0;
     // The processes the flash utility runs as, whose windows the user must

@@ -30,6 +30,7 @@ public:
 
     // Resources and text (Win32Text.cpp)
     bool LoadStringA(unsigned id, std::string& text) override;
+    std::optional<std::string> LoadResourceData(unsigned id) override;
     std::string AnsiFromUtf16(const std::u16string& text) override;
     std::u16string Utf16FromAnsi(const std::string& text) override;
     void MbsUpr(std::string& text) override;
@@ -56,6 +57,11 @@ public:
     bool RemoveDirectoryA(const std::string& path) override;
     bool CreateDirectoryA(const std::string& path) override;
     Hresult SHGetFolderPathA(int csidl, unsigned flags, std::string& path) override;
+    KernelHandle OpenFileForReading(const std::string& path) override;
+    bool ReadFile(KernelHandle file, void* buffer, unsigned long size,
+                  unsigned long& read) override;
+    bool GetFileSize(KernelHandle file, std::uint64_t& size) override;
+    std::optional<std::vector<std::string>> ListFolder(const std::string& path) override;
 
     // Processes and threads (Win32Process.cpp)
     bool CreateProcessA(const std::string& application, std::string& commandLine,

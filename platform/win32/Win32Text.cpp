@@ -36,6 +36,16 @@ bool Win32Platform::LoadStringA(unsigned id, std::string& text) {
     return true;
 }
 
+std::optional<std::string> Win32Platform::LoadResourceData(unsigned id) {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    if (!found) return std::nullopt;
+    HGLOBAL loaded = ::LoadResource(module, found);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data) return std::nullopt;
+    return std::string(static_cast<const char*>(data), ::SizeofResource(module, found));
+}
+
 std::string Win32Platform::AnsiFromUtf16(const std::u16string& text) {
     std::wstring wide(text.begin(), text.end());
     return Narrow(wide.c_str(), -1);

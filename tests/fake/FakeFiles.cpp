@@ -1,6 +1,10 @@
 // The double's files and folders.
+#include <algorithm>
+#include <cstring>
+
 #include "tests/fake/FakePlatform.h"
 #include "tests/fake/Paths.h"
+#include "update/Sha256.h"
 
 namespace fake {
 
@@ -15,10 +19,26 @@ void FakePlatform::AddDirectory(const std::string& path) {
     }
 }
 
-void FakePlatform::AddFile(const std::string& path) {
+void FakePlatform::AddFile(const std::string& path, const std::string& contents) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     AddDirectory(ParentOf(path));
     files_.insert(Lower(path));
+    contents_[Lower(path)] = contents;
+}
+
+void FakePlatform::AddPackage() {
+    const std::pair<const char*, std::string> package[] = {
+        {"K38KRPA24", std::string("stand-in image\n") + std::string(70000, '\x5A')},
+        {"winflash.exe", "MZ stand-in utility"},
+    };
+    trustedFiles = "";
+    for (const auto& [name, contents] : package) {
+        AddFile(std::string(kWorkFolder) + "\\" + name, contents);
+        update::Sha256 hash;
+        hash.Update(contents.data(), contents.size());
+        *trustedFiles +=
+            update::HexOf(hash.Final()) + " " + std::to_string(contents.size()) + " " + name + "\n";
+    }
 }
 
 bool FakePlatform::DirectoryExists(const std::string& path) const {
@@ -61,6 +81,50 @@ platform::Hresult FakePlatform::SHGetFolderPathA(int csidl, unsigned flags, std:
     Record("SHGetFolderPath " + std::to_string(csidl) + " " + std::to_string(flags));
     path = programFiles.substr(0, 259);
     return programFilesResult;
+}
+
+platform::KernelHandle FakePlatform::OpenFileForReading(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("OpenFileForReading " + path);
+    if (!files_.count(Lower(path))) return nullptr;
+    platform::KernelHandle file = NewHandle("file");
+    openFiles_[file] = OpenFile{Lower(path), 0};
+    return file;
+}
+
+bool FakePlatform::ReadFile(platform::KernelHandle file, void* buffer, unsigned long size,
+                            unsigned long& read) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    auto open = openFiles_.find(file);
+    if (open == openFiles_.end() || !openHandles_.count(file)) return false;
+    const std::string& contents = contents_[open->second.path];
+    const std::uint64_t left =
+        contents.size() - std::min<std::uint64_t>(open->second.offset, contents.size());
+    read = static_cast<unsigned long>(std::min<std::uint64_t>(left, size));
+    std::memcpy(buffer, contents.data() + open->second.offset, read);
+    open->second.offset += read;
+    return true;
+}
+
+bool FakePlatform::GetFileSize(platform::KernelHandle file, std::uint64_t& size) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    auto open = openFiles_.find(file);
+    if (open == openFiles_.end() || !openHandles_.count(file)) return false;
+    size = contents_[open->second.path].size();
+    return true;
+}
+
+std::optional<std::vector<std::string>> FakePlatform::ListFolder(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    const std::string dir = Lower(path);
+    if (!directories_.count(dir)) return std::nullopt;
+    std::vector<std::string> names;
+    for (const std::set<std::string>* entries : {&files_, &directories_}) {
+        for (const std::string& entry : *entries) {
+            if (ParentOf(entry) == dir) names.push_back(entry.substr(dir.size() + 1));
+        }
+    }
+    return names;
 }
 
 }  // namespace fake

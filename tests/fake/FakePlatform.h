@@ -55,7 +55,11 @@ public:
                                            const std::string& name) const;
     bool KeyExists(platform::RegistryRoot root, const std::string& key) const;
     void AddDirectory(const std::string& path);
-    void AddFile(const std::string& path);
+    void AddFile(const std::string& path, const std::string& contents = "");
+    // The work folder C:\Update\Zarel_bios with the utility and the image,
+    // and the program's list of trusted files naming exactly them.
+    void AddPackage();
+    static constexpr const char* kWorkFolder = "C:\\Update\\Zarel_bios";
     bool DirectoryExists(const std::string& path) const;
     bool FileExists(const std::string& path) const;
 
@@ -88,6 +92,7 @@ public:
 
     // Resources and text (FakeText.cpp)
     bool LoadStringA(unsigned id, std::string& text) override;
+    std::optional<std::string> LoadResourceData(unsigned id) override;
     std::string AnsiFromUtf16(const std::u16string& text) override;
     std::u16string Utf16FromAnsi(const std::string& text) override;
     void MbsUpr(std::string& text) override;
@@ -112,6 +117,11 @@ public:
     bool RemoveDirectoryA(const std::string& path) override;
     bool CreateDirectoryA(const std::string& path) override;
     platform::Hresult SHGetFolderPathA(int csidl, unsigned flags, std::string& path) override;
+    platform::KernelHandle OpenFileForReading(const std::string& path) override;
+    bool ReadFile(platform::KernelHandle file, void* buffer, unsigned long size,
+                  unsigned long& read) override;
+    bool GetFileSize(platform::KernelHandle file, std::uint64_t& size) override;
+    std::optional<std::vector<std::string>> ListFolder(const std::string& path) override;
 
     // Processes and threads (FakeProcesses.cpp, jobs in FakeJobs.cpp)
     bool CreateProcessA(const std::string& application, std::string& commandLine,

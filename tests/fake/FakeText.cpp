@@ -1,4 +1,5 @@
 // The double's strings: the program's string table; its ANSI code page is UTF-8.
+#include "res/resource.h"
 #include "tests/fake/FakePlatform.h"
 #include "tests/fake/Utf.h"
 
@@ -11,6 +12,12 @@ bool FakePlatform::LoadStringA(unsigned id, std::string& text) {
     if (!found || !*found) return false;
     text = found;
     return true;
+}
+
+std::optional<std::string> FakePlatform::LoadResourceData(unsigned id) {
+    Record("LoadResourceData " + std::to_string(id));
+    if (id != IDR_TRUSTED_FILES) return std::nullopt;
+    return trustedFiles;
 }
 
 std::string FakePlatform::AnsiFromUtf16(const std::u16string& text) { return Utf8FromUtf16(text); }

@@ -374,7 +374,7 @@ TEST_F(DialogFixture, OutsideRequestsChangeNothingUntilTheWorkerHasFinished) {
 // Posts fail, for example when the window's queue is full: the worker's
 // finish is seen at the next tick, and the run ends once.
 TEST_F(DialogFixture, ALostFinishEndsTheRunAtTheNextTickExactlyOnce) {
-    os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+    os.AddPackage();
     os.processRunUs = 20'000'000;
     for (const char* version : {"K38KRPA23", "K38KRPA24"}) {
         SCOPED_TRACE(version);
@@ -535,26 +535,35 @@ TEST_F(DialogFixture, AWholeRunWithoutFlashEndsOnTheFinishMessage) {
     EXPECT_FALSE(os.DirectoryExists("C:\\Update\\Zarel_bios"));
 }
 
+// A refused package leaves neither marker nor update folder: a later run
+// with good files is not skipped.
 TEST_F(DialogFixture, AWholeRunWithFlashKeepsTheWorkFolderThatHoldsTheUtility) {
-    os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
-    os.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24");
-    os.processRunUs = 180'000'000;
-    // Handled while the run waits to start, together with a quit to the thread.
-    for (const OutsideRequest& request : kOutsideRequests) {
-        os.PostFromOutside(fake::FakePlatform::DialogWindow(), request.message, request.wParam, 0);
+    for (bool changed : {false, true}) {
+        SCOPED_TRACE(changed ? "package changed" : "package as built");
+        fake::FakePlatform fresh;
+        platform::InstallPlatform(&fresh);
+        fresh.AddPackage();
+        if (changed) fresh.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24", "changed");
+        fresh.processRunUs = 180'000'000;
+        // Handled while the run waits to start, together with a quit to the thread.
+        for (const OutsideRequest& request : kOutsideRequests) {
+            fresh.PostFromOutside(fake::FakePlatform::DialogWindow(), request.message,
+                                  request.wParam, 0);
+        }
+        fresh.PostFromOutside(nullptr, win::WM_QUIT, 0, 0);
+        {
+            CBiosUpdateDlg dialog(nullptr);
+            dialog.DoModal();
+            EXPECT_EQ(dialog.CopyStatus(), Text(changed ? 144 : 137));
+        }
+        EXPECT_EQ(fresh.processStarts.size(), changed ? 0u : 1u);
+        EXPECT_EQ(fresh.CountCalls("RegSetValueEx Version"), changed ? 0 : 1);
+        EXPECT_EQ(fresh.DirectoryExists("C:\\Program Files\\BIOSUPDATE"), !changed);
+        EXPECT_EQ(fresh.CountCalls(Trace("SetTimer", TIMER_EXIT)), changed ? 1 : 0);
+        EXPECT_TRUE(fresh.FileExists("C:\\Update\\Zarel_bios\\winflash.exe"));
+        EXPECT_EQ(fresh.quitRequests, 1);
+        platform::InstallPlatform(&os);
     }
-    os.PostFromOutside(nullptr, win::WM_QUIT, 0, 0);
-    {
-        CBiosUpdateDlg dialog(nullptr);
-        dialog.DoModal();
-    }
-    EXPECT_EQ(os.processStarts.size(), 1u);
-    EXPECT_EQ(os.CountCalls("RegSetValueEx Version"), 1);
-    EXPECT_EQ(os.CountCalls("CreateDirectory"), 1);
-    EXPECT_EQ(os.CountCalls(Trace("SetTimer", TIMER_EXIT)), 0);
-    EXPECT_TRUE(os.FileExists("C:\\Update\\Zarel_bios\\winflash.exe"));
-    EXPECT_TRUE(os.DirectoryExists("C:\\Program Files\\BIOSUPDATE"));
-    EXPECT_EQ(os.quitRequests, 1);
 }
 
 TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
@@ -569,7 +578,7 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
     for (const Path& path : paths) {
         fake::FakePlatform fresh;
         platform::InstallPlatform(&fresh);
-        fresh.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+        fresh.AddPackage();
         fresh.messageBoxAnswers = {path.answer};
         fresh.threadMode = path.mode;
         fresh.dialogCreationFails = path.windowFails;

@@ -20,6 +20,7 @@ public:
         events.push_back({os_.NowUs(), "status " + text});
     }
     void ArmExitTimer() override { events.push_back({os_.NowUs(), "exit timer"}); }
+    void RecordNothingDone() override { events.push_back({os_.NowUs(), "nothing done"}); }
     void PostFinish() override { events.push_back({os_.NowUs(), "finish"}); }
     void ShowUtilityProcesses(const std::vector<unsigned long>& ids) override {
         utilityShown.push_back(ids);
@@ -39,7 +40,7 @@ class WorkerFixture : public FakeFixture {
 protected:
     void SetUp() override {
         FakeFixture::SetUp();
-        os.AddFile("C:\\Update\\Zarel_bios\\winflash.exe");
+        os.AddPackage();
         os.processRunUs = 60'000'000;
     }
 
@@ -147,7 +148,9 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
                   (std::vector<std::string>{
                       "CreateJobObject", "CreateJobCompletionPort", "AssignProcessToJobObject",
                       "DuplicateInstanceMutexInto process", "ResumeThread", "CloseHandle thread",
-                      "CloseHandle process", "CloseHandle port", "CloseHandle job"}));
+                      "CloseHandle process", "CloseHandle port", "CloseHandle job",
+                      // The package's files, held until the utility's job has ended.
+                      "CloseHandle file", "CloseHandle file"}));
         EXPECT_EQ(os.CountCalls("WaitForSingleObject"), 0);
     }
 }
@@ -233,6 +236,33 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
 TEST_F(WorkerFixture, PlatformCodeIsKeptUpperCased) {
     Run("k38krpa23");
     EXPECT_EQ(platform, "K38KR");
+}
+
+// A package that is not the one built for (here: the image changed, or the
+// utility missing) ends the run as the outcomes without a flash do, timing
+// included, but with nothing recorded as done and nothing started.
+TEST_F(WorkerFixture, AChangedOrIncompletePackageIsRefusedWithNothingRecordedAsDone) {
+    for (const char* image : {"changed", "missing"}) {
+        SCOPED_TRACE(image);
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        os.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24", "changed");
+        if (std::string(image) == "missing") {
+            os.AddPackage();
+            *os.trustedFiles += std::string(64, '0') + " 1 winflash.ini\n";
+        }
+        std::vector<fake::Call> events = Run("K38KRPA23");
+        ASSERT_EQ(events.size(), 7u);
+        EXPECT_EQ(events[3].what, "nothing done");
+        EXPECT_EQ(events[4].what, "status " + Text(144));
+        EXPECT_EQ(events[4].timeUs, 11'000'000);
+        EXPECT_EQ(events[5].what, "exit timer");
+        EXPECT_EQ(events[6].what, "finish");
+        EXPECT_EQ(events[6].timeUs, 16'000'000);
+        EXPECT_TRUE(markerWrites.empty());
+        EXPECT_TRUE(os.processStarts.empty());
+        EXPECT_EQ(os.OpenKernelHandles(), 0);
+    }
 }
 
 TEST_F(WorkerFixture, AFlashThatCannotStartEndsTheRunAsAfterAFlash) {
