@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -316,12 +318,23 @@ TEST_F(DialogTest, PlacementStylesAndCentring) {
     RECT fullScreenCentred = {};
     Rect client;
     bool iconic = true;
+    std::vector<TopLevelWindow> listed;
+    WindowHandle dialog = nullptr;
     host.onInit = [&](HWND window) {
         WindowHandle handle = reinterpret_cast<WindowHandle>(window);
+        dialog = handle;
         os_.ModifyStyleEx(handle, WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
         exStyle = ::GetWindowLongA(window, GWL_EXSTYLE);
         os_.SetWindowPos(handle, ZOrder::Topmost, 0, 0, 300, 200, SWP_SHOWWINDOW);
         topmost = ::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
+        // As the screen's tick lists them while the flash utility runs.
+        const auto start = std::chrono::steady_clock::now();
+        constexpr int kLists = 1000;
+        for (int i = 0; i < kLists; ++i) listed = os_.EnumTopLevelWindows();
+        const std::chrono::duration<double, std::micro> took =
+            std::chrono::steady_clock::now() - start;
+        std::printf("EnumTopLevelWindows: %zu windows, %.1f us a list\n", listed.size(),
+                    took.count() / kLists);
         ::GetWindowRect(window, &placed);
         client = os_.GetClientRect(handle);
         iconic = os_.IsIconic(handle);
@@ -339,6 +352,12 @@ TEST_F(DialogTest, PlacementStylesAndCentring) {
     EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
     EXPECT_FALSE(exStyle & WS_EX_APPWINDOW);
     EXPECT_TRUE(topmost);
+    auto self = std::find_if(listed.begin(), listed.end(),
+                             [&](const TopLevelWindow& w) { return w.window == dialog; });
+    ASSERT_NE(self, listed.end());
+    EXPECT_EQ(self->processId, ::GetCurrentProcessId());
+    EXPECT_TRUE(self->visible);
+    EXPECT_TRUE(self->topmost);
     EXPECT_EQ(placed.right - placed.left, 300);
     EXPECT_EQ(placed.bottom - placed.top, 200);
     EXPECT_EQ(client.right, 300);
