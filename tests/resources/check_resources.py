@@ -373,6 +373,7 @@ def check_pictures(entries):
 def check_all(entries, strings):
     expected = {
         (RT_STRING, 9, ENGLISH), (RT_STRING, 9, KOREAN),
+        (RT_STRING, 10, ENGLISH), (RT_STRING, 10, KOREAN),
         (RT_DIALOG, 102, ENGLISH), (RT_DIALOG, 102, KOREAN),
         (RT_VERSION, 1, ENGLISH), (RT_MANIFEST, 1, ENGLISH), (RT_MANIFEST, 1024, ENGLISH),
         (RT_ICON, 1, KOREAN), (RT_GROUP_ICON, 128, KOREAN),
