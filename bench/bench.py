@@ -260,7 +260,7 @@ def main():
     p.add_argument("--exe", type=Path, required=True)
     p.add_argument("--floor", type=Path, required=True)
     p.add_argument("--uidriver", type=Path, required=True)
-    p.add_argument("--winflash", type=Path, required=True)
+    p.add_argument("--vendor", type=Path, required=True)
     p.add_argument("--window", type=float, default=60, help="seconds measured per program")
     p.add_argument("--rounds", type=int, default=3)
     p.add_argument("--also", action="append", default=[], metavar="LABEL=EXE",
@@ -273,7 +273,7 @@ def main():
         machine.write_notebook(ac=1, charge=80, bios="K38KRPA23")
         check_notebook(machine, "en", 1, 80, "K38KRPA23")
         flash_seconds = args.window + 3
-        files = flash_files(args.winflash, flash_seconds)
+        files = flash_files(args.vendor, flash_seconds)
         builds = {"BIOSUpdate": machine.install(args.exe, "bench", work_files=files)}
         for i, also in enumerate(args.also):
             label, _, exe = also.partition("=")

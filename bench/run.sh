@@ -46,4 +46,4 @@ if [ -z "$build" ]; then
 fi
 exec python3 bench/bench.py --work build/bench --exe "$build/BIOSUpdate.exe" \
     --floor "$build/bench/floor.exe" --uidriver "$build/tools/uidriver.exe" \
-    --winflash "$build/tools/winflash.exe" "${args[@]}"
+    --vendor "$build/vendor" "${args[@]}"

@@ -8,5 +8,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Test programs run under Wine, through the project's one launcher.
+# Test programs run under Wine, through the project's one launcher. ctest
+# runs every executable target of a test's command so, imported ones too:
+# Python scripts name the interpreter by its path, ${Python3_EXECUTABLE}.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh)

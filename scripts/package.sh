@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds the ZIP that support staff hand to a user, named after the program's
-# file version: BIOSUpdate.exe, the vendor's Zarel_bios\winflash.exe and the
-# image Zarel_bios\K38KRPA24, a README and SHA256SUMS.
+# file version: BIOSUpdate.exe, the vendor's files in Zarel_bios (the flash
+# utility winflash.exe, the image K38KRPA24 and any others), a README and
+# SHA256SUMS.
 #
 #   package.sh --vendor DIR [--cert CERT.pem --key KEY.pem [--ca CA.pem] [--timestamp URL]] [--out DIR]
 #
-# DIR holds the vendor's winflash.exe and K38KRPA24. With --cert and --key the
-# program in the ZIP is signed and verified (see sign.sh); the build's own
-# BIOSUpdate.exe stays unsigned. The ZIP goes into --out, by default build/.
+# DIR holds the vendor's winflash.exe and K38KRPA24. The program is built in
+# build/package to trust exactly DIR's files (BIOSUPDATE_VENDOR_DIR). With
+# --cert and --key the program in the ZIP is signed and verified (see sign.sh);
+# the build's own BIOSUpdate.exe stays unsigned. The ZIP goes into --out, by
+# default build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/version-block.sh"
@@ -43,6 +46,7 @@ fi
 
 # The vendor's files, by their exact names: the program looks for no other.
 [ -d "$vendor" ] || error "the vendor folder $vendor does not exist"
+vendor=$(cd "$vendor" && pwd)
 missing=()
 for name in "$UTILITY" "$IMAGE"; do
     [ -f "$vendor/$name" ] || missing+=("$name")
@@ -57,20 +61,30 @@ version=$(file_version)
 [ -n "$version" ] || error "no FILEVERSION in $VERSION_BLOCK_RC"
 
 cd "$root"
-[ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null
-cmake --build --preset windows --target BIOSUpdate >/dev/null
+build=build/package
+cmake --preset windows -B "$build" -DBIOSUPDATE_VENDOR_DIR="$vendor" >/dev/null
+cmake --build "$build" --target BIOSUpdate -j 2 >/dev/null
 
+# Exactly the files the program trusts, checked against its list as copied.
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Zarel_bios"
-cp build/windows/BIOSUpdate.exe "$stage/"
-cp "$vendor/$UTILITY" "$vendor/$IMAGE" "$stage/Zarel_bios/"
+cp "$build/BIOSUpdate.exe" "$stage/"
+names=() sums=""
+while IFS= read -r line; do
+    name=${line#* * }
+    names+=("Zarel_bios/$name")
+    sums+="${line%% *}  $name"$'\n'
+    cp "$vendor/$name" "$stage/Zarel_bios/"
+done <"$build/res/TrustedFiles.txt"
+(cd "$stage/Zarel_bios" && sha256sum --quiet -c <<<"$sums") >/dev/null ||
+    error "$vendor changed while the program was built; no ZIP written"
 if [ -n "$cert" ]; then
     bash scripts/sign.sh --cert "$cert" --key "$key" "${sign_options[@]}" \
         --exe "$stage/BIOSUpdate.exe" >/dev/null
 fi
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' scripts/package-README.txt >"$stage/README.txt"
-files=(BIOSUpdate.exe README.txt Zarel_bios/$IMAGE Zarel_bios/$UTILITY)
+files=(BIOSUpdate.exe README.txt "${names[@]}")
 (cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
 
 # Entries in a fixed order, dated with the commit, so that the same inputs

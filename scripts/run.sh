@@ -33,4 +33,4 @@ cmake --build --preset "$preset" --target BIOSUpdate winflash uidriver
 
 build=build/$preset
 exec python3 tests/e2e/hardening_run.py --work build/run --exe "$build/BIOSUpdate.exe" \
-    --uidriver "$build/tools/uidriver.exe" --winflash "$build/tools/winflash.exe" "$@"
+    --uidriver "$build/tools/uidriver.exe" --vendor "$build/vendor" "$@"

@@ -22,5 +22,5 @@ work=$(mktemp -d /tmp/biosupdate-screenshots.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 BIOSUPDATE_SCREENSHOTS="$out" python3 tests/e2e/e2e.py --work "$work" \
     --exe "$build/BIOSUpdate.exe" --uidriver "$build/tools/uidriver.exe" \
-    --winflash "$build/tools/winflash.exe" all screen_en screen_ko
+    --vendor "$build/vendor" all screen_en screen_ko
 ls -l "$out/en.png" "$out/ko.png"

@@ -8,7 +8,7 @@ import shutil
 import time
 
 from cases import CONFIRM_TITLE, case
-from hardening_run import read_flash_log
+from hardening_run import flash_files, read_flash_log
 from machine import WORK_FOLDER, raw_clock, wait_until
 from screen import Layout, Watcher
 
@@ -52,15 +52,6 @@ def clear_traces(m):
     shutil.rmtree(update_folder(m), ignore_errors=True)
 
 
-def package_files(c, flash_seconds):
-    """A work folder as a user receives it, with the stand-in utility told
-    how long to run."""
-    if not c.config.winflash:
-        raise RuntimeError("this case needs the stand-in flash utility (--winflash)")
-    return {"winflash.exe": c.config.winflash.read_bytes(), PACKAGE: os.urandom(4096),
-            "winflash.ini": b"seconds=%g\r\n" % flash_seconds}
-
-
 class ConfirmedRun:
     """One run answered with Yes, watched on the screen until it ends."""
 
@@ -69,7 +60,7 @@ class ConfirmedRun:
         self.c, self.lang = c, lang
         self.title = c.texts[DIALOG_TITLE][lang]
         m.write_notebook(ac=1, charge=80, bios=bios)
-        self.files = package_files(c, flash_seconds) if files is None else files
+        self.files = flash_files(c.config.vendor, flash_seconds) if files is None else files
         self.exe = m.install(c.config.exe, folder, work_files=self.files)
         self.work = self.exe.parent / WORK_FOLDER
         clear_traces(m)

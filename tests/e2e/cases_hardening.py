@@ -168,14 +168,14 @@ def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=N
 @case("flash_utility_missing")
 def flash_utility_missing(c):
     """No winflash.exe in the work folder: the run ends as after a flash."""
-    files = flash_files(c.config.winflash, 1)
+    files = flash_files(c.config.vendor, 1)
     del files["winflash.exe"]
     flash_run(c, "no-utility", files, utility_runs=0, max_utility_s=0)
 
 
 @case("flash_utility_crashes")
 def flash_utility_crashes(c):
-    files = flash_files(c.config.winflash, 1, "crash=1\r\n")
+    files = flash_files(c.config.vendor, 1, "crash=1\r\n")
     flash_run(c, "utility-crashes", files, utility_runs=1, max_utility_s=1)
     logged = read_flash_log(c.m.drive_c / "e2e" / "utility-crashes" / WORK_FOLDER)
     c.check(logged and "crash" in logged[0] and "end" not in logged[0],
@@ -184,7 +184,7 @@ def flash_utility_crashes(c):
 
 @case("flash_utility_error_code")
 def flash_utility_error_code(c):
-    files = flash_files(c.config.winflash, 1, "exit_code=5\r\n")
+    files = flash_files(c.config.vendor, 1, "exit_code=5\r\n")
     flash_run(c, "utility-fails", files, utility_runs=1, max_utility_s=1)
     logged = read_flash_log(c.m.drive_c / "e2e" / "utility-fails" / WORK_FOLDER)
     c.check(logged and logged[0].get("end", "").endswith("exit_code=5"),
@@ -207,7 +207,7 @@ def flash_utility_three_minutes(c):
             c.equal(c.m.reg_value(MARKER_KEY, MARKER_NAME), None,
                     "no marker value while the utility runs")
             c.equal(len(c.m.visible_titled(DIALOG_TITLE)), 1, "the update screen is up")
-    files = flash_files(c.config.winflash, THREE_MINUTES)
+    files = flash_files(c.config.vendor, THREE_MINUTES)
     flash_run(c, "utility-3min", files, utility_runs=1, max_utility_s=THREE_MINUTES,
               during=meanwhile)
 
@@ -277,7 +277,7 @@ def long_paths(c):
         def plant_decoy(installed, decoy=decoy):
             if decoy:
                 (installed.parent / decoy.name).mkdir()
-        flash_run(c, rel, flash_files(c.config.winflash, 0.5),
+        flash_run(c, rel, flash_files(c.config.vendor, 0.5),
                   utility_runs=1 if n <= 100 else None, max_utility_s=1, what=what,
                   prepare=plant_decoy)
         if decoy:
@@ -385,7 +385,7 @@ def killed_while_flashing(c, folder, handoff):
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
     exe = m.install(c.config.exe, folder, work_files=flash_files(
-        c.config.winflash, ORPHAN_SECONDS, "handoff=1\r\n" if handoff else ""))
+        c.config.vendor, ORPHAN_SECONDS, "handoff=1\r\n" if handoff else ""))
     work = exe.parent / WORK_FOLDER
     utility = work / "winflash.exe"
     run = traced(c, exe)
@@ -449,7 +449,7 @@ def flash_utility_hands_off(c):
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
     exe = m.install(c.config.exe, "handoff", work_files=flash_files(
-        c.config.winflash, HANDOFF_SECONDS, "handoff=1\r\n"))
+        c.config.vendor, HANDOFF_SECONDS, "handoff=1\r\n"))
     work = exe.parent / WORK_FOLDER
     run = traced(c, exe)
     if not confirm(c, run):
@@ -549,7 +549,7 @@ def utility_box_above_screen(c):
     the run ends as usual."""
     for row, extra in (("plain", ""), ("hand-off", "handoff=1\r\n")):
         what = f"box, {row}"
-        files = flash_files(c.config.winflash, PROMPT_SECONDS, "prompt=1\r\n" + extra)
+        files = flash_files(c.config.vendor, PROMPT_SECONDS, "prompt=1\r\n" + extra)
         flash_run(c, f"box-{row}", files, utility_runs=1 + bool(extra), what=what,
                   max_utility_s=PROMPT_SECONDS + 20,
                   during=lambda run, work, what=what: utility_box_on_top(c, run, work, what))
@@ -582,7 +582,7 @@ def foreign_box_below_screen(c):
         c.check(wait_until(lambda: prompt_logged(work, "prompt_answered"), 5),
                 "the utility's box is answered")
 
-    flash_run(c, "foreign-box", flash_files(c.config.winflash, PROMPT_SECONDS, "prompt=1\r\n"),
+    flash_run(c, "foreign-box", flash_files(c.config.vendor, PROMPT_SECONDS, "prompt=1\r\n"),
               utility_runs=1, max_utility_s=PROMPT_SECONDS + 20, during=meanwhile)
 
 
@@ -704,7 +704,7 @@ def close_and_keys_every_stage(c):
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
-    files = flash_files(c.config.winflash, 90)
+    files = flash_files(c.config.vendor, 90)
     exe = m.install(c.config.exe, "battered", work_files=files)
     work = exe.parent / WORK_FOLDER
     before = snapshot(work)
@@ -837,7 +837,7 @@ def dll_planting(c):
     # The program with copies planted under the names it loads.
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
-    exe = m.install(c.config.exe, "planting", work_files=flash_files(c.config.winflash, 1))
+    exe = m.install(c.config.exe, "planting", work_files=flash_files(c.config.vendor, 1))
     for name in PLANTED_LATE + PLANTED_EARLY:
         shutil.copy(dll, exe.parent / name)
     run = traced(c, exe, channels=CHANNELS + ",+module")

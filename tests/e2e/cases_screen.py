@@ -12,7 +12,8 @@ import time
 from pathlib import Path
 
 from cases import CONFIRM_TITLE, case
-from cases_dialog import clear_traces, package_files
+from cases_dialog import clear_traces
+from hardening_run import flash_files
 from machine import raw_clock, wait_until
 from screen import PICTURE_W, Frame, Layout, grab, save_png
 
@@ -77,7 +78,7 @@ def screen_run(c, lang, size):
     width, height = size
     layout = Layout(lang)
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
-    exe = m.install(c.config.exe, f"screen-{lang}", work_files=package_files(c, FLASH_SECONDS))
+    exe = m.install(c.config.exe, f"screen-{lang}", work_files=flash_files(c.config.vendor, FLASH_SECONDS))
     flash_log = exe.parent / "Zarel_bios" / "winflash.log"
     clear_traces(m)
     run = c.start(exe, lang=lang)

@@ -1,18 +1,10 @@
 """Start-up guards and the command-line clean-up mode, on the real program."""
 
-import os
-
 from cases import CONFIRM_TITLE, POWER_TITLE, case
-from machine import RUN_KEY, WORK_FOLDER
+from machine import RUN_KEY, WORK_FOLDER, vendor_files
 
 SECOND_INSTANCE_MAX_S = 5.0
 OTHER_RUN_VALUE = ("E2EOtherProgram", r"C:\Other\other.exe /background")
-
-
-def work_files(c):
-    """A work folder as a user receives it: the flash utility and the image."""
-    flash = c.config.winflash.read_bytes() if c.config.winflash else b"MZ stand-in utility"
-    return {"winflash.exe": flash, "K38KRPA24": os.urandom(4096)}
 
 
 @case("second_instance")
@@ -69,7 +61,7 @@ def cleanup_mode(c):
                 "the other run value after clean-up")
         c.check(not (exe.parent / WORK_FOLDER).exists(), "the empty work folder is removed")
 
-        files = work_files(c)
+        files = vendor_files(c.config.vendor)
         exe = m.install(c.config.exe, "clean up", work_files=files)
         c.expect_exit(c.start(exe, ["1"]), "clean-up with files in the work folder, no run entry")
         c.equal(m.folder_files(exe.parent / WORK_FOLDER), files,

@@ -2,7 +2,7 @@
 """End-to-end tests: the unmodified BIOSUpdate.exe under Wine on an Xvfb
 display, on a simulated notebook (see tests/wine/notebook-run.sh).
 
-  e2e.py --work DIR --exe EXE --uidriver EXE [--winflash EXE] COMMAND
+  e2e.py --work DIR --exe EXE --uidriver EXE --vendor DIR COMMAND
     setup          Xvfb, a fresh Wine prefix in DIR, locales; checks that Wine
                    sees the simulated notebook
     run CASE...    runs cases in the session of the setup
@@ -36,7 +36,7 @@ for module in sorted(Path(__file__).resolve().parent.glob("cases_*.py")):
 class Config:
     exe: Path
     uidriver: Path
-    winflash: Path
+    vendor: Path  # the files the program trusts: the stand-in utility and image
     texts: dict
 
 
@@ -65,7 +65,7 @@ def main():
     parser.add_argument("--work", type=Path)
     parser.add_argument("--exe", type=Path)
     parser.add_argument("--uidriver", type=Path)
-    parser.add_argument("--winflash", type=Path)
+    parser.add_argument("--vendor", type=Path)
     parser.add_argument("command", choices=["setup", "run", "cleanup", "all", "list"])
     parser.add_argument("cases", nargs="*")
     args = parser.parse_args()
@@ -85,8 +85,10 @@ def main():
     if not args.uidriver or not args.uidriver.exists():
         print(f"uidriver not found: {args.uidriver}", file=sys.stderr)
         return 1
-    winflash = args.winflash if args.winflash and args.winflash.exists() else None
-    config = Config(args.exe, args.uidriver, winflash, texts.load())
+    if not args.vendor or not args.vendor.is_dir():
+        print(f"vendor folder not found: {args.vendor}", file=sys.stderr)
+        return 1
+    config = Config(args.exe, args.uidriver, args.vendor, texts.load())
 
     started = time.monotonic()
     try:

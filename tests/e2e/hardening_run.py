@@ -27,7 +27,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import texts  # noqa: E402
-from machine import WORK_FOLDER, Machine, raw_clock  # noqa: E402
+from machine import WORK_FOLDER, Machine, raw_clock, vendor_files  # noqa: E402
 from session import Session, SetupError  # noqa: E402
 
 CONFIRM_TITLE = "Corvane - Urgent Update"
@@ -365,12 +365,11 @@ def reset_outcome(machine):
     shutil.rmtree(update_folder(machine), ignore_errors=True)
 
 
-def flash_files(winflash, seconds=10, extra_ini=""):
-    """A work folder as the user receives it: the utility, its settings and
-    an image."""
+def flash_files(vendor, seconds=10, extra_ini=""):
+    """A work folder as the user receives it (the vendor folder's files),
+    with the stand-in utility's settings added."""
     ini = f"seconds={seconds}\r\n{extra_ini}".encode()
-    return {"winflash.exe": Path(winflash).read_bytes(), "winflash.ini": ini,
-            IMAGE_NAME: bytes(range(256)) * 16}
+    return {**vendor_files(vendor), "winflash.ini": ini}
 
 
 def read_flash_log(work_folder):
@@ -416,7 +415,8 @@ def _parse_args(argv):
     p.add_argument("--work", type=Path, required=True)
     p.add_argument("--exe", type=Path, required=True)
     p.add_argument("--uidriver", type=Path, required=True)
-    p.add_argument("--winflash", type=Path, required=True)
+    p.add_argument("--vendor", type=Path, required=True,
+                   help="the build's vendor folder: the stand-in utility and image")
     args = p.parse_args(argv)
     args.ac = int(args.ac)
     args.charge = None if args.charge == "none" else int(args.charge)
@@ -499,7 +499,7 @@ def main(argv=None):
         check_notebook(machine, args.lang, args.ac, args.charge,
                        None if args.bios == "none" else args.bios)
         reset_outcome(machine)
-        exe = machine.install(args.exe, "run", work_files=flash_files(args.winflash, args.seconds))
+        exe = machine.install(args.exe, "run", work_files=flash_files(args.vendor, args.seconds))
         shots = None
         if not display:
             shots = args.work.resolve() / "screenshots"

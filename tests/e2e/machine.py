@@ -12,6 +12,7 @@ from pathlib import Path, PureWindowsPath
 
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 WORK_FOLDER = "Zarel_bios"
+UTILITY_AND_IMAGE = ("winflash.exe", "K38KRPA24")
 
 
 def raw_clock():
@@ -19,6 +20,19 @@ def raw_clock():
     monotonic clock, which Wine's +timestamp trace and the stand-in utility's
     monotonic_ms (the performance counter) read too. Never steps."""
     return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+
+
+def vendor_files(folder):
+    """{name: bytes} of the build's vendor folder: the files the program was
+    built to trust, its work folder as the user receives it."""
+    folder = Path(folder)
+    files = {}
+    if folder.is_dir():
+        files = {p.name: p.read_bytes() for p in folder.iterdir() if p.is_file()}
+    missing = [name for name in UTILITY_AND_IMAGE if name not in files]
+    if missing:
+        raise FileNotFoundError(f"the vendor folder {folder} lacks {', '.join(missing)}")
+    return files
 
 
 def prefix_processes(prefix):

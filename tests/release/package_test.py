@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Runs scripts/package.sh with the stand-in flash utility and checks the ZIP
-it writes, signed and unsigned, and that it writes none when a vendor file is
-missing or misnamed.
+"""Runs scripts/package.sh with the build's vendor files and checks the ZIP
+it writes, signed and unsigned, the list of trusted files of the program in
+it, and that it writes none when a vendor file is missing or misnamed (nor
+does the build list such a folder's files).
 
-    package_test.py EXE WINFLASH
+    package_test.py EXE VENDOR
 
-EXE is the built BIOSUpdate.exe, WINFLASH the stand-in winflash.exe."""
+EXE is the built BIOSUpdate.exe, VENDOR the folder of the files it trusts
+(by default the stand-in winflash.exe and K38KRPA24)."""
 
 import hashlib
 import struct
@@ -20,8 +22,8 @@ sys.path.insert(0, str(ROOT / 'tests' / 'resources'))
 
 from pe import MACHINE_I386, PeFile  # noqa: E402
 
-RT_VERSION, ENGLISH = 16, 0x0409
-IMAGE = b'K38KRPA24 stand-in image\n'
+RT_RCDATA, RT_VERSION, ENGLISH = 10, 16, 0x0409
+TRUSTED_FILES = 300
 failures = []
 
 
@@ -52,19 +54,24 @@ def package(work, name, vendor_files, *options):
     return result, out
 
 
-def check_zip(path, exe, winflash):
-    """The entries of the ZIP at path, their sums and the README; returns the
-    program's bytes."""
+def check_zip(path, exe, vendor_files):
+    """The entries of the ZIP at path, their sums, the README and the files
+    the program trusts; returns the program's bytes."""
     with zipfile.ZipFile(path) as archive:
         entries = {name: archive.read(name) for name in archive.namelist()}
-    wanted = ['BIOSUpdate.exe', 'README.txt', 'SHA256SUMS', 'Zarel_bios/K38KRPA24',
-              'Zarel_bios/winflash.exe']
+    shipped = {'Zarel_bios/' + name: data for name, data in vendor_files.items()}
+    wanted = sorted(['BIOSUpdate.exe', 'README.txt', 'SHA256SUMS', *shipped])
     if not check(sorted(entries) == wanted, '%s holds %s' % (path.name, sorted(entries))):
         return b''
-    check(PeFile(entries['BIOSUpdate.exe']).machine == MACHINE_I386,
-          'the packaged BIOSUpdate.exe is not the 32-bit build')
-    check(entries['Zarel_bios/winflash.exe'] == winflash, 'winflash.exe is not the vendor\'s')
-    check(entries['Zarel_bios/K38KRPA24'] == IMAGE, 'K38KRPA24 is not the vendor\'s')
+    program = PeFile(entries['BIOSUpdate.exe'])
+    check(program.machine == MACHINE_I386, 'the packaged BIOSUpdate.exe is not the 32-bit build')
+    for name, data in shipped.items():
+        check(entries[name] == data, '%s is not the vendor\'s' % name)
+    trusted = ''.join('%s %d %s\n' % (hashlib.sha256(data).hexdigest(), len(data), name)
+                      for name, data in sorted(vendor_files.items())).encode()
+    listed = program.resources().get((RT_RCDATA, TRUSTED_FILES, ENGLISH))
+    check(listed == trusted, '%s: the program trusts %r, not the vendor\'s files'
+          % (path.name, listed))
     sums = {}
     for line in entries['SHA256SUMS'].decode().splitlines():
         digest, name = line.split('  ', 1)
@@ -82,39 +89,51 @@ def main(argv):
     if len(argv) != 3:
         print(__doc__)
         return 2
-    exe, winflash_path = Path(argv[1]), Path(argv[2])
-    built, winflash = exe.read_bytes(), winflash_path.read_bytes()
+    exe, built_vendor = Path(argv[1]), Path(argv[2])
+    built = exe.read_bytes()
     zip_name = 'BIOSUpdate-%s.zip' % file_version(exe)
-    vendor = {'winflash.exe': winflash, 'K38KRPA24': IMAGE}
+    vendor = {p.name: p.read_bytes() for p in built_vendor.iterdir() if p.is_file()}
+    winflash, image = vendor['winflash.exe'], vendor['K38KRPA24']
+    # A vendor may ship more files; they go into the ZIP and the list too.
+    with_notes = {**vendor, 'readme.txt': b'Vendor notes\r\n'}
     with tempfile.TemporaryDirectory() as temp:
         work = Path(temp)
 
+        # The build's own files give the build's own program, in the package's
+        # build folder too.
         result, out = package(work, 'unsigned', vendor)
         if check(result.returncode == 0 and (out / zip_name).is_file(),
                  'no %s: %s' % (zip_name, result.stderr)):
             check(sorted(p.name for p in out.iterdir()) == [zip_name],
                   'the output folder holds %s' % sorted(p.name for p in out.iterdir()))
-            check(check_zip(out / zip_name, exe, winflash) == built,
+            check(check_zip(out / zip_name, exe, vendor) == built,
                   'the unsigned ZIP\'s BIOSUpdate.exe is not the built one')
 
         certs = work / 'cert'
         subprocess.run(['bash', str(Path(__file__).parent / 'make-signing-cert.sh'),
                         str(certs)], check=True)
-        result, out = package(work, 'signed', vendor, '--cert', str(certs / 'cert.pem'),
+        result, out = package(work, 'signed', with_notes, '--cert', str(certs / 'cert.pem'),
                               '--key', str(certs / 'key.pem'), '--ca', str(certs / 'ca.pem'))
         if check(result.returncode == 0, 'signed package failed: %s' % result.stderr):
             signed = out / 'BIOSUpdate.exe'
-            signed.write_bytes(check_zip(out / zip_name, exe, winflash))
+            signed.write_bytes(check_zip(out / zip_name, exe, with_notes))
             verify = subprocess.run(['osslsigncode', 'verify', '-CAfile', str(certs / 'ca.pem'),
                                      '-in', str(signed)], capture_output=True, text=True)
             check(verify.returncode == 0, 'the ZIP\'s BIOSUpdate.exe does not verify: %s'
                   % verify.stdout[-500:])
         check(exe.read_bytes() == built, 'packaging changed the built BIOSUpdate.exe')
 
+        # Built again after the other files, the same files give the same ZIP.
+        result, out = package(work, 'again', vendor)
+        first = work / 'unsigned' / 'out' / zip_name
+        check(result.returncode == 0 and first.is_file()
+              and (out / zip_name).read_bytes() == first.read_bytes(),
+              'two packagings of the same files differ: %s' % result.stderr)
+
         broken = {
-            'no_utility': ({'K38KRPA24': IMAGE}, 'winflash.exe'),
-            'image_renamed': ({'winflash.exe': winflash, 'K38KRPA25': IMAGE}, 'K38KRPA24'),
-            'image_lower_case': ({'winflash.exe': winflash, 'k38krpa24': IMAGE}, 'K38KRPA24'),
+            'no_utility': ({'K38KRPA24': image}, 'winflash.exe'),
+            'image_renamed': ({'winflash.exe': winflash, 'K38KRPA25': image}, 'K38KRPA24'),
+            'image_lower_case': ({'winflash.exe': winflash, 'k38krpa24': image}, 'K38KRPA24'),
         }
         for name, (files, missing) in broken.items():
             result, out = package(work, name, files)
@@ -122,6 +141,15 @@ def main(argv):
             check('lacks %s' % missing in result.stderr and 'no ZIP' in result.stderr,
                   '%s: unclear error %r' % (name, result.stderr))
             check(not out.exists() or not any(out.iterdir()), '%s: a file was written' % name)
+            # Nor does the build list such a folder.
+            listed = work / name / 'TrustedFiles.txt'
+            result = subprocess.run(['cmake', '-DVENDOR_DIR=%s' % (work / name / 'vendor'),
+                                     '-DLIST=%s' % listed, '-P',
+                                     str(ROOT / 'cmake' / 'TrustedFiles.cmake')],
+                                    capture_output=True, text=True)
+            check(result.returncode != 0 and not listed.exists()
+                  and 'lacks %s' % missing in ' '.join(result.stderr.split()),
+                  '%s: the build lists the files: %r' % (name, result.stderr))
 
     for message in failures:
         print('FAIL: ' + message)

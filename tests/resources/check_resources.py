@@ -6,7 +6,8 @@
 RES_FILE is the .res file compiled from res/BIOSUpdate.rc, or an executable
 (32- or 64-bit) that links it; STRINGS_INC is the list of texts it was made
 from. With OTHER_EXE, the other build's executable, both are checked and must
-carry the same resources. Prints every failed check and exits 1 when there is
+carry the same resources, but for the lists of trusted files, which need only
+name the same files. Prints every failed check and exits 1 when there is
 one.
 """
 
@@ -17,9 +18,10 @@ import xml.etree.ElementTree as ET
 
 from pe import PeFile
 
-RT_BITMAP, RT_ICON, RT_STRING, RT_DIALOG = 2, 3, 6, 5
+RT_BITMAP, RT_ICON, RT_STRING, RT_DIALOG, RT_RCDATA = 2, 3, 6, 5, 10
 RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 14, 16, 24
 ENGLISH, KOREAN = 0x0409, 0x0412
+TRUSTED_FILES = (RT_RCDATA, 300, ENGLISH)
 
 failures = []
 
@@ -247,6 +249,30 @@ def check_manifests(entries):
         'manifest 1024 dependency')
 
 
+# --- trusted files ---------------------------------------------------------
+
+TRUSTED_LINE = re.compile(r'([0-9a-f]{64}) (0|[1-9][0-9]*) ([ -~]+)')
+
+
+def check_trusted_files(entries):
+    """The list of the work folder's files the program trusts, as the build
+    writes it; returns the names it lists."""
+    data = entries.get(TRUSTED_FILES)
+    if not check(data, 'the list of trusted files is missing or empty'):
+        return []
+    text = data.decode('ascii', 'replace')
+    check(text.endswith('\n'), 'the list of trusted files does not end with a line feed')
+    names = []
+    for line in text.split('\n')[:-1]:
+        match = TRUSTED_LINE.fullmatch(line)
+        if check(match, 'unreadable line in the list of trusted files: %r' % line):
+            names.append(match.group(3))
+    check(names == sorted(set(names)), 'trusted files not sorted or listed twice: %s' % names)
+    check({'winflash.exe', 'K38KRPA24'} <= set(names), 'trusted files lack the utility or '
+          'the image: %s' % names)
+    return names
+
+
 # --- icon ------------------------------------------------------------------
 
 def check_icon(entries):
@@ -373,10 +399,12 @@ def check_pictures(entries):
 def check_all(entries, strings):
     expected = {
         (RT_STRING, 9, ENGLISH), (RT_STRING, 9, KOREAN),
+        (RT_STRING, 10, ENGLISH), (RT_STRING, 10, KOREAN),
         (RT_DIALOG, 102, ENGLISH), (RT_DIALOG, 102, KOREAN),
         (RT_VERSION, 1, ENGLISH), (RT_MANIFEST, 1, ENGLISH), (RT_MANIFEST, 1024, ENGLISH),
         (RT_ICON, 1, KOREAN), (RT_GROUP_ICON, 128, KOREAN),
         (RT_BITMAP, 132, KOREAN), (RT_BITMAP, 134, KOREAN), (RT_BITMAP, 135, KOREAN),
+        TRUSTED_FILES,
     }
     check(set(entries) == expected, 'resource set differs: extra %s, missing %s'
           % (sorted(set(entries) - expected, key=str), sorted(expected - set(entries), key=str)))
@@ -387,6 +415,7 @@ def check_all(entries, strings):
     check_manifests(entries)
     check_icon(entries)
     check_pictures(entries)
+    return check_trusted_files(entries)
 
 
 def main(argv):
@@ -395,13 +424,17 @@ def main(argv):
         return 2
     strings = read_strings(argv[2])
     entries = read_resources(argv[1])
-    check_all(entries, strings)
+    trusted = check_all(entries, strings)
     if len(argv) == 4:
         other = read_resources(argv[3])
-        check_all(other, strings)
-        differ = sorted((k for k in set(entries) | set(other) if entries.get(k) != other.get(k)),
-                        key=str)
+        other_trusted = check_all(other, strings)
+        # Each build trusts its own stand-in winflash.exe, and the 32- and
+        # 64-bit ones differ: the two lists need only name the same files.
+        differ = sorted((k for k in set(entries) | set(other)
+                         if k != TRUSTED_FILES and entries.get(k) != other.get(k)), key=str)
         check(not differ, '%s and %s differ in %s' % (argv[1], argv[3], differ))
+        check(trusted == other_trusted, 'the builds trust files of other names: %s and %s'
+              % (trusted, other_trusted))
     for message in failures:
         print('FAIL: ' + message)
     print('%d resources checked, %d failures' % (len(entries), len(failures)))
