@@ -165,12 +165,71 @@ def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=N
 # -- the flash utility misbehaves -------------------------------------------------
 
 
-@case("flash_utility_missing")
-def flash_utility_missing(c):
-    """No winflash.exe in the work folder: the run ends as after a flash."""
-    files = flash_files(c.config.vendor, 1)
-    del files["winflash.exe"]
-    flash_run(c, "no-utility", files, utility_runs=0, max_utility_s=0)
+# -- the package is not the one the program was built for ---------------------
+
+PACKAGE_CHANGED = 144
+REFUSED_AFTER_138_S = 9.0  # 131 at +2 s, 132 at +4, 135 at +6, 144 at +9
+REFUSED_RUN_S = 30  # answer to exit is ~17.5 s
+
+
+def refused_run(c, folder, files, what):
+    """A package-newer run whose work folder is not as built: refused with
+    string 144, the utility never starts, nothing is recorded as done (no
+    marker, no update folder), the work folder's files stay, exit code 0."""
+    m = c.m
+    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
+    reset_outcome(m)
+    exe = m.install(c.config.exe, folder, work_files=files)
+    work = exe.parent / WORK_FOLDER
+    before = snapshot(work)
+    run = traced(c, exe)
+    if not confirm(c, run):
+        return
+    check_ended(c, run, what, REFUSED_RUN_S)
+    times = dict((sid, t) for t, sid in reversed(run.statuses()))
+    if c.check(PACKAGE_CHANGED in times and 138 in times, f"{what}: statuses 138 and 144 are "
+               f"drawn ({sorted(times)})"):
+        after = times[PACKAGE_CHANGED] - times[138]
+        c.check(abs(after - REFUSED_AFTER_138_S) <= TIMELINE_SLACK_S,
+                f"{what}: status 144 at +{after:.2f} s after 138")
+    c.check(137 not in times, f"{what}: status 137 is never drawn")
+    c.equal(run.utility_starts(), [], f"{what}: the utility's starts")
+    c.equal(run.marker_writes(), [], f"{what}: marker writes")
+    c.check(not update_folder(m).exists(), f"{what}: no update folder")
+    check_untouched(c, before, work, what)
+
+
+@case("changed_package")
+def changed_package(c):
+    """The utility replaced, missing, one byte of the image flipped, a DLL
+    planted beside the utility: each is refused before anything runs as
+    administrator. A good package still flashes, and while the utility runs
+    no other program can overwrite, rename or delete the image."""
+    good = flash_files(c.config.vendor, 1)
+    flipped = bytearray(good[IMAGE_NAME])
+    flipped[len(flipped) // 2] ^= 1
+    missing = dict(good)
+    del missing["winflash.exe"]
+    rows = {
+        "utility replaced": {**good, "winflash.exe": Path(c.config.uidriver).read_bytes()},
+        "utility missing": missing,
+        "image byte flipped": {**good, IMAGE_NAME: bytes(flipped)},
+        "DLL planted": {**good, "version.dll": good["winflash.exe"]},
+    }
+    for row, files in rows.items():
+        refused_run(c, row.replace(" ", "-"), files, row)
+
+    def change_image(run, work):
+        image = work / IMAGE_NAME
+        held = image.read_bytes()
+        for command in (f"copy /y winflash.ini {IMAGE_NAME}", f"ren {IMAGE_NAME} renamed",
+                        f"del {IMAGE_NAME}"):
+            c.m.wine(["cmd", "/c", command], cwd=work)
+            c.check(image.exists() and image.read_bytes() == held,
+                    f"held image: '{command}' from another program changes nothing")
+
+    flash_run(c, "package-held", flash_files(c.config.vendor, 8), utility_runs=1,
+              max_utility_s=8, during=change_image, what="good package")
 
 
 @case("flash_utility_crashes")
