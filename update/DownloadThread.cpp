@@ -83,16 +83,21 @@ void CHWDriverDownloadThread::FlashPackage() {
     std::optional<std::string> module = Os().GetModuleFileNameA();
     std::optional<update::FlashLaunch> launch =
         module ? update::BuildFlashLaunch(*module) : std::nullopt;
+    // Nothing can start in a folder that long: nothing to check either, and
+    // the run goes on as after a start that failed.
+    const bool startable = launch && update::CanStartIn(*launch);
     {
         update::HeldFiles held;
-        if (launch && !update::HoldTrustedFiles(launch->directory, held)) {
+        if (startable && !update::HoldTrustedFiles(launch->directory, held)) {
             m_pDlg->RecordNothingDone();
             EndWithoutFlash(IDS_PACKAGE_CHANGED, 5000);
             return;
         }
         ShowStatus(IDS_UPDATING);
         Os().Sleep(1000);
-        if (launch) RunProcessAndWait(launch->application, launch->commandLine, launch->directory);
+        if (startable) {
+            RunProcessAndWait(launch->application, launch->commandLine, launch->directory);
+        }
     }
     WriteUpdateMarker();
     m_pDlg->PostFinish();

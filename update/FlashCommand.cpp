@@ -21,4 +21,6 @@ std::optional<FlashLaunch> BuildFlashLaunch(const std::string& modulePath) {
     return launch;
 }
 
+bool CanStartIn(const FlashLaunch& launch) { return launch.directory.size() + 2 <= app::kMaxPath; }
+
 }  // namespace update

@@ -21,4 +21,8 @@ std::string QuoteIfBlank(const std::string& path);
 // "<folder>\winflash.exe <folder>\K38KRPA24 /NOWMSG".
 std::optional<FlashLaunch> BuildFlashLaunch(const std::string& modulePath);
 
+// Whether a process can start in the launch's folder: a current directory
+// needs room for a trailing backslash within the 260 bytes of a path.
+bool CanStartIn(const FlashLaunch& launch);
+
 }  // namespace update

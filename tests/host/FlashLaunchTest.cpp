@@ -32,6 +32,12 @@ TEST(FlashLaunch, LongFoldersAreNeverCut) {
     ASSERT_TRUE(launch);
     EXPECT_EQ(launch->commandLine,
               folder + "\\Zarel_bios\\winflash.exe " + folder + "\\Zarel_bios\\K38KRPA24 /NOWMSG");
+    // No process starts in a work folder without room for a trailing
+    // backslash within 260 bytes.
+    launch->directory.resize(258);
+    EXPECT_TRUE(update::CanStartIn(*launch));
+    launch->directory.resize(259);
+    EXPECT_FALSE(update::CanStartIn(*launch));
 }
 
 TEST(FlashLaunch, APathWithoutAFolderStartsNothing) {
