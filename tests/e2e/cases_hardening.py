@@ -1,7 +1,8 @@
 """Faults and hostile surroundings, on the real program: DLLs planted beside
-it, long folder paths, a flash utility that is missing, crashes, fails or
-runs for minutes, ten instances at once, and close requests and keys in
-every stage. Each run is followed through Wine's debug output
+it, long folder paths, a flash utility that is missing, crashes, fails,
+runs for minutes or asks the user in a box of its own, ten instances at
+once, another program's box during the flash, and close requests and keys
+in every stage. Each run is followed through Wine's debug output
 (hardening_run.TracedRun)."""
 
 import re
@@ -101,9 +102,10 @@ LOGGED_AFTER_TRACE_S = 1.0
 
 
 def utility_window(c, run, work, what):
-    """(start, end) of the stand-in's only run on raw_clock, from the
-    monotonic_ms of its log; end is None when it logged none (crash).
-    Checks that the log and the trace read one clock."""
+    """(start, end) of the stand-in on raw_clock, from the monotonic_ms of its
+    log: its first process's start, the last end of its processes (a
+    hand-off has two); end is None when one logged none (crash). Checks
+    that the log and the trace read one clock."""
     starts = run.utility_starts()
     logged = read_flash_log(work)
     if not starts or not logged or "start_s" not in logged[0]:
@@ -112,7 +114,8 @@ def utility_window(c, run, work, what):
     after = start - starts[0][0]
     c.check(-CLOCK_STEP_S <= after <= LOGGED_AFTER_TRACE_S, f"{what}: the utility logs its start "
             f"{after:+.3f} s after the trace shows its process (one clock)")
-    return start, logged[0].get("end_s")
+    ends = [r.get("end_s") for r in logged]
+    return start, None if None in ends else max(ends)
 
 
 def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=None,
@@ -471,6 +474,116 @@ def flash_utility_hands_off(c):
                f"was gone {gone - end:+.2f} s after the copy's end")
     check_marker_once(c, run, "hand-off", not_before=end)
     c.check(update_folder(m).is_dir(), "the update folder is created")
+
+
+# -- windows over the update screen ----------------------------------------------------
+
+UTILITY_BOX = "winflash"  # the stand-in's box with prompt=1
+FOREIGN_BOX = "Another program"
+BOX_CLASS = "#32770"
+PROMPT_SECONDS = 4  # the box comes 1.5 s into the run
+BOX_WAIT_MS = 8000  # for the box to come, and then to be seen
+BOX_SEEN_S = 0.5  # a 100 ms tick, the box's own 0.04 s to show, slack under load
+SAMPLES, SAMPLE_EVERY_MS = 5, 250  # across one second
+CORNER = (1, 1)
+FOREIGN_PLACE = (20, 20)  # clear of the utility's box, in the middle
+ANSWER_WAIT_MS = 3000
+
+
+def centre(rect):
+    left, top, right, bottom = rect
+    return (left + right) // 2, (top + bottom) // 2
+
+
+def prompt_logged(work, moment):
+    """Whether a run of the stand-in logged the box's moment ("prompt_shown", ...)."""
+    return any(moment in r for r in read_flash_log(work))
+
+
+def check_window_at(c, point, is_expected, what):
+    """The top-level window at point, sampled across one second, is always
+    the expected one."""
+    samples = c.m.window_at(*point, SAMPLES, SAMPLE_EVERY_MS)
+    there = [f"{w.title!r} (pid {w.pid})" if w else None for _, w in samples]
+    if c.check(samples and all(w and is_expected(w) for _, w in samples),
+               f"{what} at {point}: {there}"):
+        c.step(f"{what} at {point}: {there[0]} at {len(samples)} samples over "
+               f"{samples[-1][0] - samples[0][0]:.2f} s")
+
+
+def utility_box_on_top(c, run, work, what):
+    """While the stand-in's box is up: the box is the window at its centre,
+    the update screen at a corner, no marker is written; Enter typed by the
+    user answers the box."""
+    m = c.m
+    seen, t, there = m.seen_at_centre(UTILITY_BOX, BOX_WAIT_MS, BOX_CLASS)
+    asking = next((r for r in read_flash_log(work) if "prompt_shown_s" in r), None)
+    box = next((w for w in m.windows() if w.visible and w.title == UTILITY_BOX
+                and w.class_name == BOX_CLASS), None)
+    if not c.check(asking and box, f"{what}: the utility shows its box"):
+        return
+    c.equal(box.pid, int(asking["pid"]), f"{what}: the box's process")
+    shown = asking["prompt_shown_s"]
+    if c.check(seen, f"{what}: the box is the window at its centre within {BOX_WAIT_MS} ms "
+               f"(there: {there and there.title!r}, pid {there and there.pid})"):
+        c.step(f"{what}: the box was first seen at its centre {t - shown:.3f} s after it was "
+               "shown")
+        c.check(t - shown <= BOX_SEEN_S, f"{what}: the box is seen within {BOX_SEEN_S} s "
+                f"({t - shown:.3f} s)")
+    check_window_at(c, centre(box.rect), lambda w: w.hwnd == box.hwnd, f"{what}: the box")
+    check_window_at(c, CORNER, lambda w: w.title == DIALOG_TITLE, f"{what}: the update screen")
+    c.equal(run.marker_writes(), [], f"{what}: no marker while the box is up")
+    m.type_key("enter")
+    if not c.check(m.ui("gone", UTILITY_BOX, wait_ms=ANSWER_WAIT_MS, class_name=BOX_CLASS)[0]
+                   == 0, f"{what}: Enter typed by the user answers the box (it has the focus)"):
+        m.ui("press", UTILITY_BOX, "ok", class_name=BOX_CLASS)
+    c.check(wait_until(lambda: prompt_logged(work, "prompt_answered"), 5),
+            f"{what}: the utility logs the answer")
+
+
+@case("utility_box_above_screen")
+def utility_box_above_screen(c):
+    """The stand-in shows a message box 1.5 s into its run (prompt=1), itself
+    or through the copy it hands off to: the box comes above the update
+    screen and takes the focus, the screen covers the rest; once answered,
+    the run ends as usual."""
+    for row, extra in (("plain", ""), ("hand-off", "handoff=1\r\n")):
+        what = f"box, {row}"
+        files = flash_files(c.config.winflash, PROMPT_SECONDS, "prompt=1\r\n" + extra)
+        flash_run(c, f"box-{row}", files, utility_runs=1 + bool(extra), what=what,
+                  max_utility_s=PROMPT_SECONDS + 20,
+                  during=lambda run, work, what=what: utility_box_on_top(c, run, work, what))
+
+
+@case("foreign_box_below_screen")
+def foreign_box_below_screen(c):
+    """A message box of another program, shown and raised while the
+    utility's own box is up, stays under the update screen; the run ends
+    as usual."""
+    m = c.m
+
+    def meanwhile(run, work):
+        if not c.check(wait_until(lambda: prompt_logged(work, "prompt_shown"), 10),
+                       "the utility shows its box"):
+            return
+        other = c.start(Path(m.uidriver).resolve(), ["box", FOREIGN_BOX, "A box of its own."])
+        shown = wait_until(lambda: m.visible_titled(FOREIGN_BOX), 10, step=0.1)
+        if c.check(shown, "the other program's box is shown"):
+            left, top, right, bottom = shown[0].rect
+            x, y = FOREIGN_PLACE
+            place = (x, y, x + right - left, y + bottom - top)
+            c.check(m.ui("move", FOREIGN_BOX, str(x), str(y), str(right - left),
+                         str(bottom - top))[0] == 0, "the other program raises its box")
+            check_window_at(c, centre(place), lambda w: w.title == DIALOG_TITLE,
+                            "the update screen over the other program's box")
+            m.press(FOREIGN_BOX, "ok")
+        c.expect_exit(other, "the other program")
+        m.ui("press", UTILITY_BOX, "ok", class_name=BOX_CLASS)
+        c.check(wait_until(lambda: prompt_logged(work, "prompt_answered"), 5),
+                "the utility's box is answered")
+
+    flash_run(c, "foreign-box", flash_files(c.config.winflash, PROMPT_SECONDS, "prompt=1\r\n"),
+              utility_runs=1, max_utility_s=PROMPT_SECONDS + 20, during=meanwhile)
 
 
 # -- close requests, keys and requests from other programs ----------------------------

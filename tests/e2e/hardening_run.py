@@ -375,26 +375,27 @@ def flash_files(winflash, seconds=10, extra_ini=""):
 
 def read_flash_log(work_folder):
     """[{key: value}] one entry per run of the stand-in utility. "start",
-    "handoff", "end" and "crash" hold the logged lines; "start_s",
-    "handoff_s", "end_s" and "crash_s" the times on raw_clock, from their
+    "handoff", "prompt_shown", "prompt_answered", "end" and "crash" hold the
+    logged lines; the same keys with "_s" the times on raw_clock, from their
     monotonic_ms. A line naming its pid goes to that run: a hand-off's two
     processes write to one log."""
     path = Path(work_folder) / "winflash.log"
     if not path.exists():
         return []
+    moments = ("start", "handoff", "prompt_shown", "prompt_answered", "end", "crash")
     runs = []
     for line in path.read_text(errors="replace").splitlines():
         key, _, value = line.partition("=")
         if key == "start":
             runs.append({})
-        if not runs or key not in ("start", "pid", "command_line", "working_directory",
-                                   "settings", "handoff", "end", "crash"):
+        if not runs or key not in moments + ("pid", "command_line", "working_directory",
+                                             "settings"):
             continue
         pid = re.search(r"\bpid=(\d+)", value) if key != "start" else None
         run = next((r for r in reversed(runs) if pid and r.get("pid") == pid[1]), runs[-1])
         run[key] = value
         ms = re.search(r"\bmonotonic_ms=(\d+)", value)
-        if key in ("start", "handoff", "end", "crash") and ms:
+        if key in moments and ms:
             run[key + "_s"] = int(ms[1]) / 1000
     return runs
 

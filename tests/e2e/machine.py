@@ -62,6 +62,25 @@ class Window:
     title: str
 
 
+def parse_window(line):
+    """A Window from a line of uidriver's `list`, or None."""
+    f = line.split("\t")
+    if len(f) < 9:
+        return None
+    return Window(f[0], int(f[1]), f[2] == "1", tuple(int(v) for v in f[3].split(",")),
+                  int(f[4], 16), int(f[5], 16), f[6], f[7], "\t".join(f[8:]))
+
+
+def parse_samples(out):
+    """[(t on raw_clock, Window or None)] from uidriver's samples."""
+    samples = []
+    for line in out.splitlines():
+        ms, _, rest = line.partition("\t")
+        if ms.isdigit():
+            samples.append((int(ms) / 1000, parse_window(rest)))
+    return samples
+
+
 class Run:
     """One started Windows program (the unix process is the Windows one)."""
 
@@ -149,15 +168,20 @@ class Machine:
 
     def windows(self):
         _, out = self.ui("list")
-        result = []
-        for line in out.splitlines():
-            f = line.split("\t")
-            if len(f) < 9:
-                continue
-            result.append(Window(f[0], int(f[1]), f[2] == "1",
-                                 tuple(int(v) for v in f[3].split(",")), int(f[4], 16),
-                                 int(f[5], 16), f[6], f[7], "\t".join(f[8:])))
-        return result
+        return [w for w in map(parse_window, out.splitlines()) if w]
+
+    def window_at(self, x, y, count=1, every_ms=0):
+        """[(t, Window or None)]: the top-level window at a point of the
+        screen, sampled count times every_ms apart."""
+        return parse_samples(self.ui("at", str(x), str(y), str(count), str(every_ms))[1])
+
+    def seen_at_centre(self, title, wait_ms, class_name=None):
+        """(seen, t, window): whether the window titled so became the top-level
+        window at its own centre within wait_ms, and the sample of that moment
+        (or of what was there last); t None when no such window came."""
+        rc, out = self.ui("seen", title, wait_ms=wait_ms, class_name=class_name)
+        t, window = (parse_samples(out) or [(None, None)])[0]
+        return rc == 0, t, window
 
     def visible_titled(self, title):
         return [w for w in self.windows() if w.visible and w.title == title]
@@ -195,6 +219,10 @@ class Machine:
 
     def key(self, title, key):
         return self.ui("key", title, key)[0] == 0
+
+    def type_key(self, key):
+        """The key as the user types it: to whatever has the focus."""
+        return self.ui("type", key)[0] == 0
 
     def screenshot(self, path):
         subprocess.run(["import", "-display", self.session.display, "-window", "root",

@@ -140,8 +140,18 @@ void PostKey(HWND target, const Key& key) {
     }
 }
 
+const Key* FindKey(const std::wstring& name) {
+    for (const Key& key : kKeys) {
+        if (name == key.name) return &key;
+    }
+    Error("unknown key " + ToUtf8(name));
+    return nullptr;
+}
+
+// As typed by the user: to hwnd brought to the front, or with no hwnd to
+// whatever has the focus.
 bool InjectKey(HWND hwnd, const Key& key) {
-    SetForegroundWindow(hwnd);
+    if (hwnd) SetForegroundWindow(hwnd);
     INPUT inputs[4] = {};
     UINT count = 0;
     auto add = [&](WORD vk, WORD scan, bool up) {
@@ -197,6 +207,36 @@ int WaitUntilBack(HWND hwnd, unsigned long waitMs, int actionResult) {
     return kOk;
 }
 
+// The time on the performance counter and the window's line of `list`.
+void PrintSample(HWND hwnd) {
+    char ms[32];
+    std::snprintf(ms, sizeof ms, "%.0f\t", NowMs());
+    Print(ms + (hwnd ? DescribeWindow(DescribeTopLevel(hwnd)) : std::string("none\n")));
+}
+
+HWND AtCentreOf(HWND hwnd) {
+    RECT rect = {};
+    if (!GetWindowRect(hwnd, &rect)) return nullptr;
+    return TopLevelAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+// Waits until the window is the top-level window at its own centre; prints
+// the sample of the first time, or on failure of what was there last.
+int WaitUntilSeen(HWND hwnd, unsigned long waitMs) {
+    const double start = NowMs();
+    HWND there = AtCentreOf(hwnd);
+    while (there != hwnd || !IsWindowVisible(hwnd)) {
+        if (!IsWindow(hwnd) || NowMs() - start > waitMs) {
+            PrintSample(there);
+            return kFailed;
+        }
+        Sleep(5);
+        there = AtCentreOf(hwnd);
+    }
+    PrintSample(hwnd);
+    return kOk;
+}
+
 // An argument that must name an entry of table: kOk, or kUsage said.
 template <size_t N>
 int NamedArgument(const std::wstring& text, const Named (&table)[N], const char* what,
@@ -210,6 +250,19 @@ int NeedArgs(const std::vector<std::wstring>& args, size_t min, size_t max) {
     if (args.size() < min || args.size() > max) {
         Error("wrong number of arguments for " + ToUtf8(args[0]));
         return kUsage;
+    }
+    return kOk;
+}
+
+// The arguments from first on as numbers: kOk, or kUsage said.
+int NumberArguments(const std::vector<std::wstring>& args, size_t first, long* values) {
+    for (size_t i = first; i < args.size(); ++i) {
+        wchar_t* end = nullptr;
+        values[i - first] = std::wcstol(args[i].c_str(), &end, 0);
+        if (args[i].empty() || *end != L'\0') {
+            Error("bad number " + ToUtf8(args[i]));
+            return kUsage;
+        }
     }
     return kOk;
 }
@@ -238,6 +291,29 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
         Print(report);
         return kOk;
     }
+    if (command == L"at") {
+        // The top-level window at a point, COUNT times EVERY_MS apart.
+        if (int rc = NeedArgs(args, 3, 5)) return rc;
+        long values[4] = {0, 0, 1, 0};
+        if (int rc = NumberArguments(args, 1, values)) return rc;
+        for (long i = 0; i < values[2]; ++i) {
+            if (i > 0) Sleep(static_cast<DWORD>(values[3]));
+            PrintSample(TopLevelAt(values[0], values[1]));
+        }
+        return kOk;
+    }
+    if (command == L"type") {
+        if (int rc = NeedArgs(args, 2, 2)) return rc;
+        const Key* key = FindKey(args[1]);
+        if (!key) return kUsage;
+        return InjectKey(nullptr, *key) ? kOk : kFailed;
+    }
+    if (command == L"box") {
+        // A message box of this process, as any other program may show.
+        if (int rc = NeedArgs(args, 3, 3)) return rc;
+        MessageBoxW(nullptr, args[2].c_str(), args[1].c_str(), MB_OK);
+        return kOk;
+    }
     if (args.size() < 2) {
         Error("missing window title");
         return kUsage;
@@ -259,10 +335,12 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
     }
     if (command == L"info") {
         if (int rc = NeedArgs(args, 2, 2)) return rc;
-        for (const WindowInfo& w : ListTopLevelWindows()) {
-            if (w.hwnd == hwnd) Print(DescribeWindow(w));
-        }
+        Print(DescribeWindow(DescribeTopLevel(hwnd)));
         return kOk;
+    }
+    if (command == L"seen") {
+        if (int rc = NeedArgs(args, 2, 2)) return rc;
+        return WaitUntilSeen(hwnd, options.waitMs);
     }
     if (command == L"text") {
         if (int rc = NeedArgs(args, 2, 2)) return rc;
@@ -317,14 +395,7 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
         // Out of the topmost band, to the given place and size.
         if (int rc = NeedArgs(args, 6, 6)) return rc;
         long place[4] = {};
-        for (int i = 0; i < 4; ++i) {
-            wchar_t* end = nullptr;
-            place[i] = std::wcstol(args[2 + i].c_str(), &end, 0);
-            if (*end != L'\0') {
-                Error("bad place or size");
-                return kUsage;
-            }
-        }
+        if (int rc = NumberArguments(args, 2, place)) return rc;
         BOOL moved = SetWindowPos(hwnd, HWND_NOTOPMOST, place[0], place[1], place[2], place[3],
                                   SWP_NOACTIVATE);
         return WaitUntilBack(hwnd, options.backWaitMs, moved ? kOk : kFailed);
@@ -341,14 +412,11 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
     }
     if (command == L"key") {
         if (int rc = NeedArgs(args, 3, 3)) return rc;
-        for (const Key& key : kKeys) {
-            if (args[2] != key.name) continue;
-            if (options.useInput) return InjectKey(hwnd, key) ? kOk : kFailed;
-            PostKey(KeyTarget(hwnd), key);
-            return kOk;
-        }
-        Error("unknown key " + ToUtf8(args[2]));
-        return kUsage;
+        const Key* key = FindKey(args[2]);
+        if (!key) return kUsage;
+        if (options.useInput) return InjectKey(hwnd, *key) ? kOk : kFailed;
+        PostKey(KeyTarget(hwnd), *key);
+        return kOk;
     }
     Error("unknown command " + ToUtf8(command));
     return kUsage;

@@ -7,17 +7,7 @@ namespace {
 const DWORD kPollMs = 50;
 
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
-    auto* windows = reinterpret_cast<std::vector<WindowInfo>*>(param);
-    WindowInfo info = {};
-    info.hwnd = hwnd;
-    GetWindowThreadProcessId(hwnd, &info.pid);
-    info.visible = IsWindowVisible(hwnd) != FALSE;
-    info.title = WindowText(hwnd);
-    info.className = ClassName(hwnd);
-    GetWindowRect(hwnd, &info.rect);
-    info.style = GetWindowLongW(hwnd, GWL_STYLE);
-    info.exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
-    windows->push_back(info);
+    reinterpret_cast<std::vector<WindowInfo>*>(param)->push_back(DescribeTopLevel(hwnd));
     return TRUE;
 }
 
@@ -46,6 +36,24 @@ std::wstring ClassName(HWND hwnd) {
     wchar_t buffer[256] = {};
     int copied = GetClassNameW(hwnd, buffer, 256);
     return std::wstring(buffer, copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+WindowInfo DescribeTopLevel(HWND hwnd) {
+    WindowInfo info = {};
+    info.hwnd = hwnd;
+    GetWindowThreadProcessId(hwnd, &info.pid);
+    info.visible = IsWindowVisible(hwnd) != FALSE;
+    info.title = WindowText(hwnd);
+    info.className = ClassName(hwnd);
+    GetWindowRect(hwnd, &info.rect);
+    info.style = GetWindowLongW(hwnd, GWL_STYLE);
+    info.exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
+    return info;
+}
+
+HWND TopLevelAt(long x, long y) {
+    HWND hwnd = WindowFromPoint(POINT{x, y});
+    return hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
 }
 
 std::vector<WindowInfo> ListTopLevelWindows() {

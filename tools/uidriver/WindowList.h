@@ -25,6 +25,10 @@ struct WindowFilter {
 };
 
 std::vector<WindowInfo> ListTopLevelWindows();
+WindowInfo DescribeTopLevel(HWND hwnd);
+
+// The top-level window at a point of the screen, or null.
+HWND TopLevelAt(long x, long y);
 
 // The first top-level window whose title (and class, when given) matches
 // exactly, visible ones first; polls until waitMs has passed. Null if none.

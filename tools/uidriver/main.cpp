@@ -22,6 +22,9 @@ const char kUsage[] =
     "                                type, bytes, hex, text (exit 1: no such value)\n"
     "  find TITLE                    the window's handle\n"
     "  info TITLE                    the window's line of `list`\n"
+    "  seen TITLE                    waits until the window is the top-level window at its\n"
+    "                                centre; prints a sample (exit 3: the last one, not it)\n"
+    "  at X Y [COUNT EVERY_MS]       samples the top-level window at a screen point\n"
     "  gone TITLE                    succeeds once no such window is left\n"
     "  text TITLE                    a message box's text\n"
     "  press TITLE ok|cancel|yes|no|ID    clicks a button of the window\n"
@@ -31,10 +34,13 @@ const char kUsage[] =
     "  show TITLE minimize|hide|restore  ShowWindow from this process\n"
     "  move TITLE X Y WIDTH HEIGHT   places the window there, out of the topmost band\n"
     "  key TITLE esc|enter|altf4     posts the key to the window's focus (--input: SendInput)\n"
+    "  type esc|enter|altf4          SendInput to whatever has the focus\n"
+    "  box TITLE TEXT                shows a message box; ends when it is answered\n"
     "MESSAGE: close powerbroadcast queryendsession endsession syscommand command timer paint\n"
     "or a number; numbers are decimal or 0x hex. TITLE is matched exactly; --wait polls for\n"
     "it up to MS milliseconds. --back: after send, post, show or move, waits up to MS\n"
     "milliseconds until the window covers the screen topmost, and prints back_ms=N.\n"
+    "A sample: the performance counter in ms, a tab, and the window's line of `list`.\n"
     "Exit codes: 0 done, 1 window not found, 2 usage, 3 no answer or no such part.\n";
 
 class ArgList {

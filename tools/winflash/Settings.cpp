@@ -48,6 +48,8 @@ Settings ParseSettings(const std::string& text) {
             settings.crash = std::strtol(value.c_str(), nullptr, 10) != 0;
         } else if (key == "handoff") {
             settings.handoff = std::strtol(value.c_str(), nullptr, 10) != 0;
+        } else if (key == "prompt") {
+            settings.prompt = std::strtol(value.c_str(), nullptr, 10) != 0;
         }
     }
     return settings;

@@ -10,6 +10,7 @@ struct Settings {
     unsigned long exitCode = 0;          // exit_code=, the process exit code
     bool crash = false;                  // crash=1, end with an access violation
     bool handoff = false;                // handoff=1, a copy does the run
+    bool prompt = false;                 // prompt=1, a message box partway through
 };
 
 // Reads "key=value" lines; blank lines, comments (# or ;), [sections] and

@@ -9,6 +9,9 @@
 //   handoff=1      start a copy of itself that does the run, and end at once
 //                  (as some vendors' utilities do); both runs are logged,
 //                  the first with handoff= and the copy's process id
+//   prompt=1       show a message box (caption "winflash") 1.5 s into the run,
+//                  or halfway through a shorter one, and log when it is shown
+//                  and answered; the time it is up does not count
 #include <windows.h>
 
 #include <cstdio>
@@ -138,9 +141,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     AppendToLog(log, "start=" + Moment() + "\r\n" + "pid=" + pid + "\r\n" + "command_line=" +
                          ::GetCommandLineA() + "\r\n" + "working_directory=" + CurrentDirectory() +
                          "\r\n" + "settings=milliseconds=" + std::to_string(settings.milliseconds) +
-                         " exit_code=" + std::to_string(settings.exitCode) +
-                         " crash=" + (settings.crash ? "1" : "0") + " handoff=" +
-                         (settings.handoff ? (IsHelper() ? "helper" : "1") : "0") + "\r\n");
+                         " exit_code=" + std::to_string(settings.exitCode) + " crash=" +
+                         (settings.crash ? "1" : "0") + " prompt=" + (settings.prompt ? "1" : "0") +
+                         " handoff=" + (settings.handoff ? (IsHelper() ? "helper" : "1") : "0") +
+                         "\r\n");
     if (settings.handoff && !IsHelper()) {
         const DWORD helper = StartHelper();
         AppendToLog(log, "handoff=" + Moment() + " pid=" + pid +
@@ -148,7 +152,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                              " pid=" + pid + " exit_code=0\r\n");
         return helper ? 0 : 1;
     }
-    ::Sleep(settings.milliseconds);
+    if (settings.prompt) {
+        const DWORD before = settings.milliseconds < 3000 ? settings.milliseconds / 2 : 1500;
+        ::Sleep(before);
+        AppendToLog(log, "prompt_shown=" + Moment() + " pid=" + pid + "\r\n");
+        ::MessageBoxA(nullptr, "The flash utility asks: press OK to go on.", "winflash", MB_OK);
+        AppendToLog(log, "prompt_answered=" + Moment() + " pid=" + pid + "\r\n");
+        ::Sleep(settings.milliseconds - before);
+    } else {
+        ::Sleep(settings.milliseconds);
+    }
     if (settings.crash) {
         AppendToLog(log, "crash=" + Moment() + " pid=" + pid + "\r\n");
         Crash();
