@@ -68,6 +68,7 @@ struct TopLevelWindow {
     WindowHandle window = nullptr;
     unsigned long processId = 0;
     bool visible = false;
+    bool topmost = false;
 };
 
 struct ProcessInfo {

@@ -64,6 +64,7 @@ constexpr unsigned long WS_EX_APPWINDOW = 0x00040000;
 constexpr unsigned SWP_SHOWWINDOW = 0x0040;
 constexpr unsigned SWP_NOSIZE = 0x0001;
 constexpr unsigned SWP_NOMOVE = 0x0002;
+constexpr unsigned SWP_NOZORDER = 0x0004;
 constexpr unsigned SWP_NOACTIVATE = 0x0010;
 constexpr unsigned SWP_ASYNCWINDOWPOS = 0x4000;
 constexpr int SW_RESTORE = 9;

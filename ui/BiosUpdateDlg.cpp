@@ -1,10 +1,12 @@
 #include "ui/BiosUpdateDlg.h"
 
+#include <algorithm>
+
 #include "app/Markers.h"
 #include "app/WorkFolder.h"
 #include "platform/Win32Constants.h"
 #include "res/resource.h"
-#include "ui/UtilityWindows.h"
+#include "ui/FrontPlan.h"
 #include "update/DownloadThread.h"
 
 using platform::Os;
@@ -254,12 +256,12 @@ void CBiosUpdateDlg::SetStatus(const std::string& text) {
 // must see and answer.
 void CBiosUpdateDlg::KeepInFront() {
     std::vector<unsigned long> utility = CopyUtilityProcesses();
-    std::vector<platform::WindowHandle> shown;
-    if (!utility.empty()) shown = ui::UtilityWindows(Os().EnumTopLevelWindows(), utility);
-    if (shown.empty()) {
+    ui::FrontPlan plan;
+    if (!utility.empty()) plan = ui::PlanFront(Os().EnumTopLevelWindows(), GetSafeHwnd(), utility);
+    if (plan.utilityWindows.empty()) {
         CoverScreen();
     } else {
-        CoverScreenBelow(shown);
+        MakeRoomFor(plan);
     }
 }
 
@@ -269,23 +271,27 @@ void CBiosUpdateDlg::CoverScreen() {
                       Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW);
 }
 
-// The utility's windows go topmost in their own order, the screen right
-// under the lowest of them, and the top one gets the focus. Their threads are
-// not ours to wait for: a hung utility must not stop the screen.
-void CBiosUpdateDlg::CoverScreenBelow(const std::vector<platform::WindowHandle>& utilityWindows) {
-    const unsigned keep = win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE;
-    for (auto w = utilityWindows.rbegin(); w != utilityWindows.rend(); ++w) {
-        Os().SetWindowPos(*w, platform::ZOrder::Topmost, 0, 0, 0, 0,
-                          keep | win::SWP_ASYNCWINDOWPOS);
+// The screen keeps the whole display and stays topmost without taking the
+// focus; its place in front changes only when another window got above it.
+// The utility's windows then go topmost above it, in their own order, and
+// the top one gets the focus. Their threads are not ours to wait for: a hung
+// utility must not stop the screen.
+void CBiosUpdateDlg::MakeRoomFor(const ui::FrontPlan& plan) {
+    const unsigned keepPlace = plan.coverAgain ? 0 : win::SWP_NOZORDER;
+    Os().SetWindowPos(GetSafeHwnd(), platform::ZOrder::Topmost, 0, 0,
+                      Os().GetSystemMetrics(win::SM_CXSCREEN),
+                      Os().GetSystemMetrics(win::SM_CYSCREEN),
+                      win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE | keepPlace);
+    for (auto w = plan.raise.rbegin(); w != plan.raise.rend(); ++w) {
+        Os().SetWindowPos(
+            *w, platform::ZOrder::Topmost, 0, 0, 0, 0,
+            win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE | win::SWP_ASYNCWINDOWPOS);
     }
-    Os().SetWindowPosBehind(
-        GetSafeHwnd(), utilityWindows.back(), 0, 0, Os().GetSystemMetrics(win::SM_CXSCREEN),
-        Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
     platform::WindowHandle focus = Os().GetForegroundWindow();
-    for (platform::WindowHandle w : utilityWindows) {
-        if (w == focus) return;
+    const std::vector<platform::WindowHandle>& shown = plan.utilityWindows;
+    if (std::find(shown.begin(), shown.end(), focus) == shown.end()) {
+        Os().SetForegroundWindow(shown.front());
     }
-    Os().SetForegroundWindow(utilityWindows.front());
 }
 
 // With no window there is nothing to repaint.

@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
 #include "platform/framework/CDialog.h"
+#include "ui/FrontPlan.h"
 #include "ui/MemoryDc.h"
 #include "ui/RunState.h"
 #include "update/WorkerHost.h"
@@ -97,7 +98,7 @@ private:
     void TakeExitTimerRequest();
     void KeepInFront();
     void CoverScreen();
-    void CoverScreenBelow(const std::vector<platform::WindowHandle>& utilityWindows);
+    void MakeRoomFor(const ui::FrontPlan& plan);
     std::vector<unsigned long> CopyUtilityProcesses() const;
     void Repaint(platform::WindowHandle window);
     void SetStatus(const std::string& text);

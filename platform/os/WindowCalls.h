@@ -51,9 +51,6 @@ public:
     virtual bool InvalidateRect(WindowHandle window, bool erase) = 0;
     virtual bool SetWindowPos(WindowHandle window, ZOrder insertAfter, int x, int y, int cx, int cy,
                               unsigned flags) = 0;
-    // The same, placing window right behind insertAfter.
-    virtual bool SetWindowPosBehind(WindowHandle window, WindowHandle insertAfter, int x, int y,
-                                    int cx, int cy, unsigned flags) = 0;
     // Every top-level window, the topmost first.
     virtual std::vector<TopLevelWindow> EnumTopLevelWindows() = 0;
     virtual WindowHandle GetForegroundWindow() = 0;

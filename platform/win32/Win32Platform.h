@@ -98,8 +98,6 @@ public:
     bool InvalidateRect(WindowHandle window, bool erase) override;
     bool SetWindowPos(WindowHandle window, ZOrder insertAfter, int x, int y, int cx, int cy,
                       unsigned flags) override;
-    bool SetWindowPosBehind(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx,
-                            int cy, unsigned flags) override;
     std::vector<TopLevelWindow> EnumTopLevelWindows() override;
     WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(WindowHandle window) override;

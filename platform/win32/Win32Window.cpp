@@ -49,17 +49,13 @@ bool Win32Platform::SetWindowPos(WindowHandle window, ZOrder insertAfter, int x,
     return ::SetWindowPos(ToHwnd(window), after, x, y, cx, cy, flags) != FALSE;
 }
 
-bool Win32Platform::SetWindowPosBehind(WindowHandle window, WindowHandle insertAfter, int x, int y,
-                                       int cx, int cy, unsigned flags) {
-    return ::SetWindowPos(ToHwnd(window), ToHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
-}
-
 namespace {
 BOOL CALLBACK AddTopLevelWindow(HWND window, LPARAM list) {
     DWORD processId = 0;
     ::GetWindowThreadProcessId(window, &processId);
+    const bool topmost = (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     reinterpret_cast<std::vector<TopLevelWindow>*>(list)->push_back(
-        TopLevelWindow{FromHwnd(window), processId, ::IsWindowVisible(window) != FALSE});
+        TopLevelWindow{FromHwnd(window), processId, ::IsWindowVisible(window) != FALSE, topmost});
     return TRUE;
 }
 }  // namespace

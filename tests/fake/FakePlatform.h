@@ -156,8 +156,6 @@ public:
     bool InvalidateRect(platform::WindowHandle window, bool erase) override;
     bool SetWindowPos(platform::WindowHandle window, platform::ZOrder insertAfter, int x, int y,
                       int cx, int cy, unsigned flags) override;
-    bool SetWindowPosBehind(platform::WindowHandle window, platform::WindowHandle insertAfter,
-                            int x, int y, int cx, int cy, unsigned flags) override;
     std::vector<platform::TopLevelWindow> EnumTopLevelWindows() override;
     platform::WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(platform::WindowHandle window) override;

@@ -43,14 +43,6 @@ bool FakePlatform::SetWindowPos(platform::WindowHandle window, platform::ZOrder,
     return true;
 }
 
-bool FakePlatform::SetWindowPosBehind(platform::WindowHandle window,
-                                      platform::WindowHandle insertAfter, int x, int y, int cx,
-                                      int cy, unsigned flags) {
-    Record("SetWindowPos " + WindowName(window) + "behind " + WindowName(insertAfter) +
-           Placement(x, y, cx, cy, flags));
-    return true;
-}
-
 std::vector<platform::TopLevelWindow> FakePlatform::EnumTopLevelWindows() {
     Record("EnumTopLevelWindows");
     return topLevelWindows;

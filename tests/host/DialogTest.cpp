@@ -265,41 +265,52 @@ TEST_F(DialogFixture, TheExitTimerRemovesTheWorkFolderKillsItselfAndQuits) {
 }
 
 // While the flash utility runs, its own visible windows stand above the
-// screen, the top one with the focus; no other program's window gets there,
-// and once the utility's window goes the screen covers everything again.
+// screen, the top one with the focus; the screen stays topmost and goes back
+// over any other window that got above it, but moves in front only then; and
+// once the utility shows nothing the screen covers everything again.
 TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
     CBiosUpdateDlg dialog(nullptr);
     Open(dialog);
     auto window = [](std::uintptr_t n) { return reinterpret_cast<platform::WindowHandle>(n); };
-    const unsigned raise =
-        win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE | win::SWP_ASYNCWINDOWPOS;
-    const std::string behind =
-        " 0,0 1024x768 flags=" + std::to_string(win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
-    // The desktop, topmost first: another program's, the utility's box, its
-    // hidden window, a helper's box.
-    os.topLevelWindows = {{window(7), 55, true},
-                          {window(8), 100, true},
-                          {window(9), 100, false},
-                          {window(10), 101, true}};
+    // Another program's window, the utility's box, its hidden window, a
+    // helper's box, and the screen itself, in the order of each tick.
+    const platform::TopLevelWindow other{window(7), 55, true, false},
+        box{window(8), 100, true, true}, hidden{window(9), 100, false, false},
+        helper{window(10), 101, true, true},
+        screen{fake::FakePlatform::DialogWindow(), 1, true, true};
+    platform::TopLevelWindow unpinned = screen;
+    unpinned.topmost = false;
+    const std::string raise =
+        " topmost 0,0 0x0 flags=" + std::to_string(win::SWP_NOMOVE | win::SWP_NOSIZE |
+                                                   win::SWP_NOACTIVATE | win::SWP_ASYNCWINDOWPOS);
+    const std::string front = "SetWindowPos topmost 0,0 1024x768 flags=" +
+                              std::to_string(win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE);
+    const std::string inPlace =
+        "SetWindowPos topmost 0,0 1024x768 flags=" +
+        std::to_string(win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE | win::SWP_NOZORDER);
     struct Tick {
         std::vector<unsigned long> utility;
+        std::vector<platform::TopLevelWindow> order;
         std::vector<std::string> placement;
     } ticks[] = {
-        {{}, {CoverTrace(1024, 768)}},
+        {{}, {other, screen}, {CoverTrace(1024, 768)}},
         {{100, 101},
-         {"SetWindowPos window 10 topmost 0,0 0x0 flags=" + std::to_string(raise),
-          "SetWindowPos window 8 topmost 0,0 0x0 flags=" + std::to_string(raise),
-          "SetWindowPos behind window 10" + behind, "SetForegroundWindow 8"}},
-        // The focus stays where the user has it among the utility's windows.
+         {other, screen, box, hidden, helper},
+         {front, "SetWindowPos window 10" + raise, "SetWindowPos window 8" + raise,
+          "SetForegroundWindow 8"}},
+        // In place, with the focus where the user has it: nothing moves.
+        {{100, 101}, {box, helper, screen, other}, {inPlace}},
+        {{100, 101}, {box, screen, helper, other}, {inPlace, "SetWindowPos window 10" + raise}},
         {{100, 101},
-         {"SetWindowPos window 10 topmost 0,0 0x0 flags=" + std::to_string(raise),
-          "SetWindowPos window 8 topmost 0,0 0x0 flags=" + std::to_string(raise),
-          "SetWindowPos behind window 10" + behind}},
-        {{55 + 1000}, {CoverTrace(1024, 768)}},
-        {{}, {CoverTrace(1024, 768)}},
+         {unpinned, box, helper, other},
+         {front, "SetWindowPos window 10" + raise, "SetWindowPos window 8" + raise}},
+        {{1055}, {box, screen, other}, {CoverTrace(1024, 768)}},
+        {{}, {box, screen}, {CoverTrace(1024, 768)}},
     };
     for (const Tick& tick : ticks) {
+        SCOPED_TRACE(testing::Message() << "tick " << (&tick - ticks));
         dialog.ShowUtilityProcesses(tick.utility);
+        os.topLevelWindows = tick.order;
         os.calls.clear();
         dialog.OnTimer(TIMER_ANIMATE);
         std::vector<std::string> placement;

@@ -1,0 +1,34 @@
+#include "ui/FrontPlan.h"
+
+#include <algorithm>
+
+namespace ui {
+
+FrontPlan PlanFront(const std::vector<platform::TopLevelWindow>& windows,
+                    platform::WindowHandle screen, const std::vector<unsigned long>& utility) {
+    FrontPlan plan;
+    bool belowScreen = false;
+    bool screenFound = false;
+    for (const platform::TopLevelWindow& w : windows) {
+        if (w.window == screen) {
+            belowScreen = screenFound = true;
+            plan.coverAgain = plan.coverAgain || !w.topmost;
+            continue;
+        }
+        if (!w.visible) continue;
+        if (std::find(utility.begin(), utility.end(), w.processId) == utility.end()) {
+            plan.coverAgain = plan.coverAgain || !belowScreen;
+            continue;
+        }
+        plan.utilityWindows.push_back(w.window);
+        if (belowScreen) plan.raise.push_back(w.window);
+    }
+    // Back at the top, the screen covers the utility's windows too.
+    if (plan.coverAgain || !screenFound) {
+        plan.coverAgain = true;
+        plan.raise = plan.utilityWindows;
+    }
+    return plan;
+}
+
+}  // namespace ui
