@@ -36,10 +36,11 @@ def confirm(c, run):
     return True
 
 
-def traced(c, exe, **kwargs):
-    run = TracedRun(c.m, exe, **kwargs)
+def traced(c, exe, through=(), **kwargs):
+    run = TracedRun(c.m, exe, through=through, **kwargs)
     c.runs.append(run)
-    c.step(f"started {exe.parent.name}\\{exe.name}")
+    by = f" through {Path(through[0]).name} {' '.join(through[1:])}" if through else ""
+    c.step(f"started {exe.parent.name}\\{exe.name}{by}")
     return run
 
 
@@ -119,10 +120,11 @@ def utility_window(c, run, work, what):
 
 
 def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=None,
-              prepare=None):
+              prepare=None, through=()):
     """One package-newer run with the given work folder; the utility ends as
     files say (utility_runs None: it may also be skipped). Checks the end of
-    the run, the marker, the update folder and the work folder's files."""
+    the run, the marker, the update folder and the work folder's files.
+    through: the program that starts BIOSUpdate.exe, if any (see TracedRun)."""
     m = c.m
     what = what or folder
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
@@ -132,7 +134,7 @@ def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=N
         prepare(exe)
     work = exe.parent / WORK_FOLDER
     before = snapshot(work)
-    run = traced(c, exe)
+    run = traced(c, exe, through)
     if not confirm(c, run):
         return run
     shown_137 = run.wait_status(137, RUN_UP_S)
@@ -439,7 +441,7 @@ def flashing_run(work, handoff):
     return logged[0] if logged else {}
 
 
-def killed_while_flashing(c, folder, handoff):
+def killed_while_flashing(c, folder, handoff, through=()):
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
@@ -447,7 +449,7 @@ def killed_while_flashing(c, folder, handoff):
         c.config.vendor, ORPHAN_SECONDS, "handoff=1\r\n" if handoff else ""))
     work = exe.parent / WORK_FOLDER
     utility = work / "winflash.exe"
-    run = traced(c, exe)
+    run = traced(c, exe, through)
     if not confirm(c, run):
         return
     starts = run.wait_for(run.utility_starts, RUN_UP_S)
@@ -500,39 +502,69 @@ def killed_while_flashing(c, folder, handoff):
 HANDOFF_SECONDS = 10
 
 
+def handed_off(c, folder, what, through=(), waits=True):
+    """A run whose utility hands off (see flash_utility_hands_off); prints
+    when the screen went and the marker was written after the copy's end.
+    waits False: the program waits for the first process alone (its job
+    refused), and the copy runs on after the run."""
+    gone_by = []
+    run = flash_run(c, folder, flash_files(c.config.vendor, HANDOFF_SECONDS, "handoff=1\r\n"),
+                    utility_runs=2, max_utility_s=HANDOFF_SECONDS, what=what, through=through,
+                    during=lambda run, work: gone_by.append(screen_gone_by(c, run)))
+    work = run.exe.parent / WORK_FOLDER
+    first = (read_flash_log(work) + [{}])[0]
+    c.check("handoff_s" in first and "end_s" in first,
+            f"{what}: the first hands off and ends: {first}")
+    wait_until(lambda: "end_s" in flashing_run(work, True), HANDOFF_SECONDS + 10, step=0.1)
+    helper = flashing_run(work, True)
+    end = helper.get("end_s")
+    # Seen gone, or gone with the run: whichever came first.
+    gone = min([t for t in (*gone_by, run.ended) if t is not None], default=None)
+    if not c.check(end is not None and gone is not None, f"{what}: the copy runs and logs its "
+                   f"end: {helper}"):
+        return
+    if waits:
+        c.check(gone >= end, f"{what}: the screen stays until the copy ends (gone "
+                f"{gone - end:+.2f} s after its end)")
+        c.check(gone - end <= END_AFTER_UTILITY_S, f"{what}: the screen goes {gone - end:.2f} s "
+                "after the copy's end")
+    else:
+        c.check(gone < end, f"{what}: the run waits for the first process alone (the screen "
+                f"gone {gone - end:+.2f} s after the copy's end)")
+    marker = (run.marker_writes() or [None])[0]
+    c.step(f"{what}: the first ran {first.get('end_s', 0) - first.get('start_s', 0):.2f} s, the "
+           f"copy {end - helper.get('start_s', end):.2f} s; counted from the copy's end, the "
+           f"screen was gone by {gone - end:+.2f} s, the marker was written at "
+           f"{'none' if marker is None else f'{marker - end:+.3f}'} s and the run ended at "
+           f"{(run.ended or end) - end:+.2f} s; exit code {run.code}")
+
+
 @case("flash_utility_hands_off")
 def flash_utility_hands_off(c):
     """The utility starts a copy of itself that flashes for 10 s, and exits
     at once: the screen stays, and the marker waits, until the copy's end."""
+    handed_off(c, "handoff", "hand-off")
+
+
+@case("hands_off_inside_job")
+def hands_off_inside_job(c):
+    """BIOSUpdate.exe started inside a job (uidriver injob), one that lets
+    its processes' children break away and one that does not, with a utility
+    that hands off: the program's own job, nested in that one or broken away
+    from it, holds the copy, the run waits for it, and the copy keeps a
+    second start out after the program was killed. Wine 8 nests jobs, so
+    without breakaway the run waits too; where a nested job is refused the
+    program waits for the first process only."""
     m = c.m
-    m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
-    reset_outcome(m)
-    exe = m.install(c.config.exe, "handoff", work_files=flash_files(
-        c.config.vendor, HANDOFF_SECONDS, "handoff=1\r\n"))
-    work = exe.parent / WORK_FOLDER
-    run = traced(c, exe)
-    if not confirm(c, run):
-        return
-    c.check(run.wait_status(137, RUN_UP_S) is not None, "status 137 is drawn")
-    gone_by = screen_gone_by(c, run)
-    check_ended(c, run, "hand-off", HANDOFF_SECONDS + 30)
-    logged = read_flash_log(work)
-    c.equal(len(logged), 2, "runs of the stand-in: the first and its copy")
-    first, helper = (logged + [{}, {}])[:2]
-    c.check("handoff_s" in first and "end_s" in first, f"the first hands off and ends: {first}")
-    c.check(helper.get("settings", "").endswith("handoff=helper"), f"the copy runs: {helper}")
-    end = helper.get("end_s")
-    gone = gone_by or run.ended
-    if c.check(end is not None and gone is not None, "the copy logs its end"):
-        c.check(gone >= end, f"the screen stays until the copy ends (gone {gone - end:+.2f} s "
-                "after its end)")
-        c.check(gone - end <= END_AFTER_UTILITY_S, f"the run ends {gone - end:.2f} s after the "
-                "copy")
-        c.step(f"the first ended {first.get('end_s', 0) - first.get('start_s', 0):.2f} s after "
-               f"its start; the copy ran {end - helper.get('start_s', end):.2f} s; the screen "
-               f"was gone {gone - end:+.2f} s after the copy's end")
-    check_marker_once(c, run, "hand-off", not_before=end)
-    c.check(update_folder(m).is_dir(), "the update folder is created")
+    launcher = m.install(m.uidriver, "job-launcher")
+    inner = [m.windows_path(launcher), "injob", "none"]
+    rc, _ = m.wine([launcher, "injob", "none", *inner, m.windows_path(launcher), "list"])
+    nested = rc == 0
+    c.step(f"a job inside uidriver's job: {'taken' if nested else f'refused (exit code {rc})'}")
+    for limits in ("breakaway", "none"):
+        handed_off(c, f"job-{limits}", f"in a job, limits {limits}",
+                   through=[launcher, "injob", limits], waits=nested or limits == "breakaway")
+    killed_while_flashing(c, "job-killed", handoff=True, through=[launcher, "injob", "breakaway"])
 
 
 # -- windows over the update screen ----------------------------------------------------

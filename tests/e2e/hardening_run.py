@@ -17,6 +17,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import threading
@@ -174,7 +175,10 @@ class TracedRun:
     in a trace file. Has running() and kill() like machine.Run, so a case can
     list it in c.runs."""
 
-    def __init__(self, machine, exe, args=(), lang="en", channels=CHANNELS, trace_path=None):
+    def __init__(self, machine, exe, args=(), lang="en", channels=CHANNELS, trace_path=None,
+                 through=()):
+        """through: a program and its first arguments that start exe (by its
+        Windows path) and end with its exit code, e.g. uidriver injob."""
         self.m = machine
         self.exe = Path(exe)
         self.lang = lang
@@ -191,10 +195,12 @@ class TracedRun:
         self.confirm_text = table[CONFIRM_TEXT_ID][lang]
         with open(self.trace_path, "wb") as err, open(session.work / "programs.log", "ab") as out:
             self.started = raw_clock()
-            self.proc = subprocess.Popen(session.wine([self.exe, *args]),
+            program = [*through, machine.windows_path(self.exe)] if through else [self.exe]
+            self.proc = subprocess.Popen(session.wine([*program, *args]),
                                          env=env, cwd=self.exe.parent, stdin=subprocess.DEVNULL,
                                          stdout=out, stderr=err)
-        self.pid = self.proc.pid  # the Unix process is the Windows program
+        self.through = bool(through)
+        self.pid = self.proc.pid  # the Unix process is the Windows program (or what started it)
         self.trace = Trace(self.trace_path)
         self.code = None
         self.ended = None
@@ -214,6 +220,11 @@ class TracedRun:
     def kill(self):
         if self.proc.poll() is None:
             self.proc.kill()
+        for pid in self.m.unix_pids(self.exe) if self.through else ():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
         self._waiter.join(10)
 
     def wait(self, timeout):

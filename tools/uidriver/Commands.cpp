@@ -39,6 +39,11 @@ const Named kShowCommands[] = {
     {L"restore", SW_RESTORE},
 };
 
+const Named kJobLimits[] = {
+    {L"none", 0},
+    {L"breakaway", JOB_OBJECT_LIMIT_BREAKAWAY_OK},
+};
+
 const Named kButtons[] = {
     {L"ok", IDOK},
     {L"cancel", IDCANCEL},
@@ -267,6 +272,60 @@ int NumberArguments(const std::vector<std::wstring>& args, size_t first, long* v
     return kOk;
 }
 
+// One argument of a command line, quoted as CommandLineToArgvW reads it back.
+std::wstring Quoted(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    size_t slashes = 0;
+    for (wchar_t ch : arg) {
+        if (ch == L'"') out.append(slashes + 1, L'\\');
+        slashes = ch == L'\\' ? slashes + 1 : 0;
+        out += ch;
+    }
+    return out.append(slashes, L'\\') + L"\"";
+}
+
+// Starts the program inside a new job with the given limits, as a launcher
+// that keeps what it starts in a job does, and waits for the program alone.
+// Its exit code is the program's.
+int RunInJob(unsigned long limits, const std::vector<std::wstring>& program) {
+    std::wstring commandLine;
+    for (const std::wstring& arg : program)
+        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(arg);
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) {
+        Error("no job");
+        return kFailed;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION info = {};
+    info.BasicLimitInformation.LimitFlags = limits;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    DWORD code = kFailed;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &info, sizeof info)) {
+        Error("the job's limits were refused");
+    } else if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                               nullptr, nullptr, &startup, &started)) {
+        Error("cannot start " + ToUtf8(commandLine));
+    } else {
+        if (!AssignProcessToJobObject(job, started.hProcess)) {
+            Error("the program was not taken into the job");
+            TerminateProcess(started.hProcess, kFailed);
+        } else if (ResumeThread(started.hThread) == static_cast<DWORD>(-1)) {
+            Error("the program could not be resumed");
+            TerminateProcess(started.hProcess, kFailed);
+        } else if (WaitForSingleObject(started.hProcess, INFINITE) != WAIT_OBJECT_0 ||
+                   !GetExitCodeProcess(started.hProcess, &code)) {
+            code = kFailed;
+        }
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+    CloseHandle(job);
+    return static_cast<int>(code);
+}
+
 }  // namespace
 
 int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
@@ -313,6 +372,12 @@ int RunCommand(const Options& options, const std::vector<std::wstring>& args) {
         if (int rc = NeedArgs(args, 3, 3)) return rc;
         MessageBoxW(nullptr, args[2].c_str(), args[1].c_str(), MB_OK);
         return kOk;
+    }
+    if (command == L"injob") {
+        if (int rc = NeedArgs(args, 3, args.size())) return rc;
+        unsigned long limits = 0;
+        if (int rc = NamedArgument(args[1], kJobLimits, "job limit", &limits)) return rc;
+        return RunInJob(limits, std::vector<std::wstring>(args.begin() + 2, args.end()));
     }
     if (args.size() < 2) {
         Error("missing window title");

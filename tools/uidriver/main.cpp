@@ -36,12 +36,16 @@ const char kUsage[] =
     "  key TITLE esc|enter|altf4     posts the key to the window's focus (--input: SendInput)\n"
     "  type esc|enter|altf4          SendInput to whatever has the focus\n"
     "  box TITLE TEXT                shows a message box; ends when it is answered\n"
+    "  injob none|breakaway PROGRAM [ARGS]  runs PROGRAM inside a new job (breakaway: one\n"
+    "                                that lets its processes' children break away) and\n"
+    "                                exits with PROGRAM's exit code\n"
     "MESSAGE: close powerbroadcast queryendsession endsession syscommand command timer paint\n"
     "or a number; numbers are decimal or 0x hex. TITLE is matched exactly; --wait polls for\n"
     "it up to MS milliseconds. --back: after send, post, show or move, waits up to MS\n"
     "milliseconds until the window covers the screen topmost, and prints back_ms=N.\n"
     "A sample: the performance counter in ms, a tab, and the window's line of `list`.\n"
-    "Exit codes: 0 done, 1 window not found, 2 usage, 3 no answer or no such part.\n";
+    "Exit codes: 0 done, 1 window not found, 2 usage, 3 no answer or no such part\n"
+    "(injob: 3 when PROGRAM could not be run in the job).\n";
 
 class ArgList {
 public:
