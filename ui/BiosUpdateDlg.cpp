@@ -1,6 +1,7 @@
 #include "ui/BiosUpdateDlg.h"
 
 #include <algorithm>
+#include <map>
 
 #include "app/Markers.h"
 #include "app/WorkFolder.h"
@@ -257,12 +258,43 @@ void CBiosUpdateDlg::SetStatus(const std::string& text) {
 void CBiosUpdateDlg::KeepInFront() {
     std::vector<unsigned long> utility = CopyUtilityProcesses();
     ui::FrontPlan plan;
-    if (!utility.empty()) plan = ui::PlanFront(Os().EnumTopLevelWindows(), GetSafeHwnd(), utility);
+    if (!utility.empty()) plan = ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
     if (plan.utilityWindows.empty()) {
         CoverScreen();
     } else {
         MakeRoomFor(plan);
     }
+}
+
+// The top-level windows with what the plan reads of them, each look a call
+// into the window system ten times a second: every window's process (kept
+// from one tick to the next, as it never changes), whether the utility's
+// windows and whatever stands above the screen are visible, and whether the
+// screen is topmost.
+std::vector<platform::TopLevelWindow> CBiosUpdateDlg::ListWindows(
+    const std::vector<unsigned long>& utility) {
+    const platform::WindowHandle screen = GetSafeHwnd();
+    std::map<platform::WindowHandle, unsigned long> processOf;
+    std::vector<platform::TopLevelWindow> windows;
+    bool aboveScreen = true;
+    for (platform::WindowHandle window : Os().EnumTopLevelWindows()) {
+        auto known = m_mapWindowProcess.find(window);
+        platform::TopLevelWindow w;
+        w.window = window;
+        w.processId =
+            known != m_mapWindowProcess.end() ? known->second : Os().GetWindowProcessId(window);
+        processOf[window] = w.processId;
+        if (window == screen) {
+            w.topmost = Os().IsTopmost(window);
+            aboveScreen = false;
+        } else if (aboveScreen ||
+                   std::find(utility.begin(), utility.end(), w.processId) != utility.end()) {
+            w.visible = Os().IsWindowVisible(window);
+        }
+        windows.push_back(w);
+    }
+    m_mapWindowProcess.swap(processOf);
+    return windows;
 }
 
 void CBiosUpdateDlg::CoverScreen() {

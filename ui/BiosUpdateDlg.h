@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,6 +101,7 @@ private:
     void KeepInFront();
     void CoverScreen();
     void MakeRoomFor(const ui::FrontPlan& plan);
+    std::vector<platform::TopLevelWindow> ListWindows(const std::vector<unsigned long>& utility);
     std::vector<unsigned long> CopyUtilityProcesses() const;
     void Repaint(platform::WindowHandle window);
     void SetStatus(const std::string& text);
@@ -123,6 +125,8 @@ private:
     // m_pProcessLock.
     std::unique_ptr<platform::Lock> m_pProcessLock;
     std::vector<unsigned long> m_arrUtilityProcesses;
+    // The process of each top-level window seen at the last tick.
+    std::map<platform::WindowHandle, unsigned long> m_mapWindowProcess;
     platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
     // Only the run's own signals end it; a message number alone proves

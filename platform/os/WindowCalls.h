@@ -52,7 +52,10 @@ public:
     virtual bool SetWindowPos(WindowHandle window, ZOrder insertAfter, int x, int y, int cx, int cy,
                               unsigned flags) = 0;
     // Every top-level window, the topmost first.
-    virtual std::vector<TopLevelWindow> EnumTopLevelWindows() = 0;
+    virtual std::vector<WindowHandle> EnumTopLevelWindows() = 0;
+    virtual unsigned long GetWindowProcessId(WindowHandle window) = 0;
+    virtual bool IsWindowVisible(WindowHandle window) = 0;
+    virtual bool IsTopmost(WindowHandle window) = 0;
     virtual WindowHandle GetForegroundWindow() = 0;
     virtual bool SetForegroundWindow(WindowHandle window) = 0;
     virtual int GetSystemMetrics(int index) = 0;

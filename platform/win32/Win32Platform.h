@@ -104,7 +104,10 @@ public:
     bool InvalidateRect(WindowHandle window, bool erase) override;
     bool SetWindowPos(WindowHandle window, ZOrder insertAfter, int x, int y, int cx, int cy,
                       unsigned flags) override;
-    std::vector<TopLevelWindow> EnumTopLevelWindows() override;
+    std::vector<WindowHandle> EnumTopLevelWindows() override;
+    unsigned long GetWindowProcessId(WindowHandle window) override;
+    bool IsWindowVisible(WindowHandle window) override;
+    bool IsTopmost(WindowHandle window) override;
     WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(WindowHandle window) override;
     int GetSystemMetrics(int index) override;

@@ -51,19 +51,29 @@ bool Win32Platform::SetWindowPos(WindowHandle window, ZOrder insertAfter, int x,
 
 namespace {
 BOOL CALLBACK AddTopLevelWindow(HWND window, LPARAM list) {
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(window, &processId);
-    const bool topmost = (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    reinterpret_cast<std::vector<TopLevelWindow>*>(list)->push_back(
-        TopLevelWindow{FromHwnd(window), processId, ::IsWindowVisible(window) != FALSE, topmost});
+    reinterpret_cast<std::vector<WindowHandle>*>(list)->push_back(FromHwnd(window));
     return TRUE;
 }
 }  // namespace
 
-std::vector<TopLevelWindow> Win32Platform::EnumTopLevelWindows() {
-    std::vector<TopLevelWindow> windows;
+std::vector<WindowHandle> Win32Platform::EnumTopLevelWindows() {
+    std::vector<WindowHandle> windows;
     ::EnumWindows(AddTopLevelWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
+}
+
+unsigned long Win32Platform::GetWindowProcessId(WindowHandle window) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(ToHwnd(window), &processId);
+    return processId;
+}
+
+bool Win32Platform::IsWindowVisible(WindowHandle window) {
+    return ::IsWindowVisible(ToHwnd(window)) != FALSE;
+}
+
+bool Win32Platform::IsTopmost(WindowHandle window) {
+    return (::GetWindowLongA(ToHwnd(window), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
 
 WindowHandle Win32Platform::GetForegroundWindow() { return FromHwnd(::GetForegroundWindow()); }

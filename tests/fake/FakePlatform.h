@@ -166,7 +166,10 @@ public:
     bool InvalidateRect(platform::WindowHandle window, bool erase) override;
     bool SetWindowPos(platform::WindowHandle window, platform::ZOrder insertAfter, int x, int y,
                       int cx, int cy, unsigned flags) override;
-    std::vector<platform::TopLevelWindow> EnumTopLevelWindows() override;
+    std::vector<platform::WindowHandle> EnumTopLevelWindows() override;
+    unsigned long GetWindowProcessId(platform::WindowHandle window) override;
+    bool IsWindowVisible(platform::WindowHandle window) override;
+    bool IsTopmost(platform::WindowHandle window) override;
     platform::WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(platform::WindowHandle window) override;
     int GetSystemMetrics(int index) override;
@@ -227,6 +230,7 @@ private:
     platform::KernelHandle NewHandle(const std::string& kind);
     void RunProcess(unsigned long processId);
     void Hang(const std::string& how);
+    const platform::TopLevelWindow* FindTopLevel(platform::WindowHandle window) const;
 
     mutable std::recursive_mutex mutex_;
     std::int64_t nowUs_ = 0;

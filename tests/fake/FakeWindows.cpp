@@ -43,9 +43,34 @@ bool FakePlatform::SetWindowPos(platform::WindowHandle window, platform::ZOrder,
     return true;
 }
 
-std::vector<platform::TopLevelWindow> FakePlatform::EnumTopLevelWindows() {
+std::vector<platform::WindowHandle> FakePlatform::EnumTopLevelWindows() {
     Record("EnumTopLevelWindows");
-    return topLevelWindows;
+    std::vector<platform::WindowHandle> windows;
+    for (const platform::TopLevelWindow& w : topLevelWindows) windows.push_back(w.window);
+    return windows;
+}
+
+const platform::TopLevelWindow* FakePlatform::FindTopLevel(platform::WindowHandle window) const {
+    for (const platform::TopLevelWindow& w : topLevelWindows) {
+        if (w.window == window) return &w;
+    }
+    return nullptr;
+}
+
+unsigned long FakePlatform::GetWindowProcessId(platform::WindowHandle window) {
+    Record("GetWindowProcessId " + std::to_string(reinterpret_cast<std::uintptr_t>(window)));
+    const platform::TopLevelWindow* w = FindTopLevel(window);
+    return w ? w->processId : 0;
+}
+
+bool FakePlatform::IsWindowVisible(platform::WindowHandle window) {
+    const platform::TopLevelWindow* w = FindTopLevel(window);
+    return w && w->visible;
+}
+
+bool FakePlatform::IsTopmost(platform::WindowHandle window) {
+    const platform::TopLevelWindow* w = FindTopLevel(window);
+    return w && w->topmost;
 }
 
 platform::WindowHandle FakePlatform::GetForegroundWindow() { return foreground; }

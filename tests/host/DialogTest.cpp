@@ -307,12 +307,14 @@ TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
         {{1055}, {box, screen, other}, {CoverTrace(1024, 768)}},
         {{}, {box, screen}, {CoverTrace(1024, 768)}},
     };
+    int processLooks = 0;
     for (const Tick& tick : ticks) {
         SCOPED_TRACE(testing::Message() << "tick " << (&tick - ticks));
         dialog.ShowUtilityProcesses(tick.utility);
         os.topLevelWindows = tick.order;
         os.calls.clear();
         dialog.OnTimer(TIMER_ANIMATE);
+        processLooks += os.CountCalls("GetWindowProcessId");
         std::vector<std::string> placement;
         for (const fake::Call& call : os.calls) {
             if (call.what.rfind("SetWindowPos", 0) == 0 || call.what.rfind("SetForeground", 0) == 0)
@@ -320,6 +322,8 @@ TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
         }
         EXPECT_EQ(placement, tick.placement);
     }
+    // Each window's process is looked up once while the window stays listed.
+    EXPECT_EQ(processLooks, 5);
 }
 
 // Requests that any program can post to the window or its thread.
