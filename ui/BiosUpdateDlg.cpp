@@ -255,14 +255,26 @@ void CBiosUpdateDlg::SetStatus(const std::string& text) {
 
 // In front of everything but the flash utility's own windows, which the user
 // must see and answer.
+// A look at the windows costs calls into the window system, so it comes at
+// every third tick, and at once when the utility's processes change; the
+// ticks between keep to the last look.
 void CBiosUpdateDlg::KeepInFront() {
     std::vector<unsigned long> utility = CopyUtilityProcesses();
-    ui::FrontPlan plan;
-    if (!utility.empty()) plan = ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
-    if (plan.utilityWindows.empty()) {
+    if (utility != m_arrLookedFor || m_nTicksToLook == 0) {
+        m_plan = utility.empty() ? ui::FrontPlan()
+                                 : ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
+        m_arrLookedFor = utility;
+        m_nTicksToLook = kTicksPerLook;
+    } else {
+        // Between looks the screen stays where the last look put it.
+        m_plan.coverAgain = false;
+        m_plan.raise.clear();
+    }
+    --m_nTicksToLook;
+    if (m_plan.utilityWindows.empty()) {
         CoverScreen();
     } else {
-        MakeRoomFor(plan);
+        MakeRoomFor(m_plan);
     }
 }
 

@@ -125,7 +125,13 @@ private:
     // m_pProcessLock.
     std::unique_ptr<platform::Lock> m_pProcessLock;
     std::vector<unsigned long> m_arrUtilityProcesses;
-    // The process of each top-level window seen at the last tick.
+    // The last look at the windows while the utility runs: for which
+    // processes, what it found, and the ticks until the next.
+    static constexpr int kTicksPerLook = 3;
+    std::vector<unsigned long> m_arrLookedFor;
+    ui::FrontPlan m_plan;
+    int m_nTicksToLook = 0;
+    // The process of each top-level window seen at the last look.
     std::map<platform::WindowHandle, unsigned long> m_mapWindowProcess;
     platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;

@@ -307,6 +307,14 @@ TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
         {{1055}, {box, screen, other}, {CoverTrace(1024, 768)}},
         {{}, {box, screen}, {CoverTrace(1024, 768)}},
     };
+    auto placement = [&] {
+        std::vector<std::string> found;
+        for (const fake::Call& call : os.calls) {
+            if (call.what.rfind("SetWindowPos", 0) == 0 || call.what.rfind("SetForeground", 0) == 0)
+                found.push_back(call.what);
+        }
+        return found;
+    };
     int processLooks = 0;
     for (const Tick& tick : ticks) {
         SCOPED_TRACE(testing::Message() << "tick " << (&tick - ticks));
@@ -315,12 +323,17 @@ TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
         os.calls.clear();
         dialog.OnTimer(TIMER_ANIMATE);
         processLooks += os.CountCalls("GetWindowProcessId");
-        std::vector<std::string> placement;
-        for (const fake::Call& call : os.calls) {
-            if (call.what.rfind("SetWindowPos", 0) == 0 || call.what.rfind("SetForeground", 0) == 0)
-                placement.push_back(call.what);
+        EXPECT_EQ(placement(), tick.placement);
+        // The next look comes three ticks later; until then the screen keeps
+        // its place, and the utility's windows theirs.
+        const std::string kept =
+            tick.placement[0] == CoverTrace(1024, 768) ? tick.placement[0] : inPlace;
+        for (int between = 0; between < 2; ++between) {
+            os.calls.clear();
+            dialog.OnTimer(TIMER_ANIMATE);
+            EXPECT_EQ(os.CountCalls("EnumTopLevelWindows"), 0);
+            EXPECT_EQ(placement(), std::vector<std::string>{kept});
         }
-        EXPECT_EQ(placement, tick.placement);
     }
     // Each window's process is looked up once while the window stays listed.
     EXPECT_EQ(processLooks, 5);
