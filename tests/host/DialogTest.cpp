@@ -507,7 +507,7 @@ TEST_F(DialogFixture, AnEndWithoutTheWorkersFinishQuitsOnceEvenWhenItsRequestIsR
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fake::FakePlatform fresh;
-        platform::InstallPlatform(&fresh);
+        InstalledFor installed(fresh, os);
         fresh.AddDirectory("C:\\Update\\Zarel_bios");
         fresh.messageBoxAnswers = {c.answer};
         fresh.threadMode = c.mode;
@@ -524,7 +524,6 @@ TEST_F(DialogFixture, AnEndWithoutTheWorkersFinishQuitsOnceEvenWhenItsRequestIsR
         EXPECT_EQ(fresh.CountCalls("RemoveDirectory"), 1);
         EXPECT_EQ(fresh.messageBoxes.size(), 1u);  // the confirmation only
         EXPECT_EQ(fresh.CountCalls("RegSetValueEx"), 0);
-        platform::InstallPlatform(&os);
     }
 }
 
@@ -569,7 +568,7 @@ TEST_F(DialogFixture, AWholeRunWithFlashKeepsTheWorkFolderThatHoldsTheUtility) {
     for (bool changed : {false, true}) {
         SCOPED_TRACE(changed ? "package changed" : "package as built");
         fake::FakePlatform fresh;
-        platform::InstallPlatform(&fresh);
+        InstalledFor installed(fresh, os);
         fresh.AddPackage();
         if (changed) fresh.AddFile("C:\\Update\\Zarel_bios\\K38KRPA24", "changed");
         fresh.processRunUs = 180'000'000;
@@ -590,7 +589,6 @@ TEST_F(DialogFixture, AWholeRunWithFlashKeepsTheWorkFolderThatHoldsTheUtility) {
         EXPECT_EQ(fresh.CountCalls(Trace("SetTimer", TIMER_EXIT)), changed ? 1 : 0);
         EXPECT_TRUE(fresh.FileExists("C:\\Update\\Zarel_bios\\winflash.exe"));
         EXPECT_EQ(fresh.quitRequests, 1);
-        platform::InstallPlatform(&os);
     }
 }
 
@@ -605,7 +603,7 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
                  {win::IDYES, fake::ThreadMode::Inline, true}};
     for (const Path& path : paths) {
         fake::FakePlatform fresh;
-        platform::InstallPlatform(&fresh);
+        InstalledFor installed(fresh, os);
         fresh.AddPackage();
         fresh.messageBoxAnswers = {path.answer};
         fresh.threadMode = path.mode;
@@ -637,7 +635,6 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
             EXPECT_EQ(machine, order);
         }
         EXPECT_EQ(fresh.LiveGdiObjects(), 0);
-        platform::InstallPlatform(&os);
     }
 }
 

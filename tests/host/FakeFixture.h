@@ -17,6 +17,22 @@ std::string Trace(const std::string& call, Numbers... numbers) {
     return text;
 }
 
+// Installs a double of its own for one row of a table while it lives, and
+// the fixture's double again when it goes, also when an assertion ends the
+// row early.
+class InstalledFor {
+public:
+    InstalledFor(fake::FakePlatform& row, fake::FakePlatform& after) : after_(after) {
+        platform::InstallPlatform(&row);
+    }
+    ~InstalledFor() { platform::InstallPlatform(&after_); }
+    InstalledFor(const InstalledFor&) = delete;
+    InstalledFor& operator=(const InstalledFor&) = delete;
+
+private:
+    fake::FakePlatform& after_;
+};
+
 class FakeFixture : public ::testing::Test {
 protected:
     void SetUp() override { platform::InstallPlatform(&os); }

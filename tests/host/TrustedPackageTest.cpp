@@ -26,7 +26,8 @@ TEST(Sha256Test, StandardVectorsWholeAndInPieces) {
         EXPECT_EQ(update::HexOf(whole.Final()), v.digest);
         // Pieces that straddle the 64-byte blocks.
         update::Sha256 pieces;
-        for (std::size_t at = 0, size = 1; at < v.message.size(); at += size, size = size % 97 + 1) {
+        for (std::size_t at = 0, size = 1; at < v.message.size();
+             at += size, size = size % 97 + 1) {
             pieces.Update(v.message.data() + at, std::min(size, v.message.size() - at));
         }
         EXPECT_EQ(update::HexOf(pieces.Final()), v.digest);
@@ -72,13 +73,13 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
         {"a manifest planted", In("winflash.exe.manifest"), "<assembly/>", list, false},
         {"no list built in", "", "", "", false},
         {"a malformed list", "", "", "not a digest 12 winflash.exe\n", false},
-        {"a list that leaves the folder", "", "",
-         list + std::string(64, '0') + " 0 ..\\evil.exe\n", false},
+        {"a list that leaves the folder", "", "", list + std::string(64, '0') + " 0 ..\\evil.exe\n",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fake::FakePlatform fresh;
-        platform::InstallPlatform(&fresh);
+        InstalledFor installed(fresh, os);
         fresh.AddPackage();
         fresh.trustedFiles = c.trustedList;
         if (c.trustedList.empty()) fresh.trustedFiles.reset();
@@ -91,7 +92,6 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
             }
         }
         EXPECT_EQ(fresh.OpenKernelHandles(), 0);
-        platform::InstallPlatform(&os);
     }
     // A missing listed file.
     os.trustedFiles = list + update::HexOf(update::Sha256().Final()) + " 0 K38KRPA24.SIG\n";
