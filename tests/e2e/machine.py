@@ -181,7 +181,11 @@ class Machine:
         return self.wine([self.uidriver, *options, *args])
 
     def windows(self):
-        _, out = self.ui("list")
+        # A uidriver that could not start under load lists nothing: once more.
+        for _ in range(3):
+            rc, out = self.ui("list")
+            if rc == 0:
+                break
         return [w for w in map(parse_window, out.splitlines()) if w]
 
     def window_at(self, x, y, count=1, every_ms=0):
