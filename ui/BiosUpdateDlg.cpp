@@ -255,12 +255,14 @@ void CBiosUpdateDlg::SetStatus(const std::string& text) {
 
 // In front of everything but the flash utility's own windows, which the user
 // must see and answer.
-// A look at the windows costs calls into the window system, so it comes at
-// every third tick, and at once when the utility's processes change; the
-// ticks between keep to the last look.
+// A look at the windows costs calls into the window system, so while the
+// utility shows nothing it comes at every third tick, and at once when the
+// utility's processes change; the ticks between keep to the last look. While
+// it shows a window every tick looks: a raise may land late, or the screen's
+// own activation come after it, and the window must not stay under the screen.
 void CBiosUpdateDlg::KeepInFront() {
     std::vector<unsigned long> utility = CopyUtilityProcesses();
-    if (utility != m_arrLookedFor || m_nTicksToLook == 0) {
+    if (utility != m_arrLookedFor || m_nTicksToLook == 0 || !m_plan.utilityWindows.empty()) {
         m_plan = utility.empty() ? ui::FrontPlan()
                                  : ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
         m_arrLookedFor = utility;
