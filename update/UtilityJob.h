@@ -7,8 +7,10 @@
 
 namespace update {
 
-// How often the job's processes are read while no message comes.
-constexpr unsigned long kJobPollMs = 250;
+// How often the job's processes are read while no message comes. The job's
+// port tells of new processes and of the end at once; the poll only covers
+// lost messages, and each read wakes the system's server, so it is rare.
+constexpr unsigned long kJobPollMs = 1000;
 
 // Starts the utility suspended, puts it in a job where the system allows,
 // gives it the instance guard, lets it run, and returns once it and every

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -6,8 +7,12 @@
 #include "res/StringTable.h"
 #include "tests/host/FakeFixture.h"
 #include "update/DownloadThread.h"
+#include "update/UtilityJob.h"
 
 namespace {
+
+// A lost message of the job is made good by the next poll.
+constexpr std::int64_t kJobPollUs = static_cast<std::int64_t>(update::kJobPollMs) * 1000;
 
 // Records what the worker does to its dialog, on the virtual clock.
 class RecordingHost : public WorkerHost {
@@ -169,7 +174,7 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
         ASSERT_EQ(events.back().what, "finish");
         // Its end is seen at once from the port, or by the next count.
         EXPECT_GE(events.back().timeUs, 22'000'000);
-        EXPECT_LE(events.back().timeUs, 22'000'000 + (lost ? 250'000 : 0));
+        EXPECT_LE(events.back().timeUs, 22'000'000 + (lost ? kJobPollUs : 0));
         EXPECT_EQ(markerWrites.size(), 1u);
         EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), lost ? 0 : 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
@@ -223,7 +228,7 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         EXPECT_EQ(os.terminated.size(), c.ended);
         ASSERT_EQ(events.back().what, "finish");
         EXPECT_GE(events.back().timeUs, c.endUs);
-        EXPECT_LE(events.back().timeUs, c.endUs + (c.plainWait ? 0 : 250'000));
+        EXPECT_LE(events.back().timeUs, c.endUs + (c.plainWait ? 0 : kJobPollUs));
         EXPECT_EQ(markerWrites.size(), 1u);
         // The dialog is told of the utility while it runs, and of its end.
         EXPECT_EQ(utilityShown.empty(), os.resumeFails);
