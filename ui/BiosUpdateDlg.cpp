@@ -257,32 +257,30 @@ void CBiosUpdateDlg::SetStatus(const std::string& text) {
 // must see and answer.
 // A look at the windows costs calls into the window system, so while the
 // utility shows nothing it comes at every third tick, and at once when the
-// utility's processes change; the ticks between keep to the last look. While
-// it shows a window every tick looks: a raise may land late, or the screen's
-// own activation come after it, and the window must not stay under the screen.
+// utility's processes change; the ticks between cover the screen as without
+// a utility. While it shows a window every tick looks: a raise may land late,
+// or the screen's own activation come after it, and the window must not stay
+// under the screen.
 void CBiosUpdateDlg::KeepInFront() {
     std::vector<unsigned long> utility = CopyUtilityProcesses();
-    if (utility != m_arrLookedFor || m_nTicksToLook == 0 || !m_plan.utilityWindows.empty()) {
-        m_plan = utility.empty() ? ui::FrontPlan()
-                                 : ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
+    ui::FrontPlan plan;
+    if (m_bUtilityShown || utility != m_arrLookedFor || m_nTicksToLook == 0) {
+        if (!utility.empty()) plan = ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
+        m_bUtilityShown = !plan.utilityWindows.empty();
         m_arrLookedFor = utility;
         m_nTicksToLook = kTicksPerLook;
-    } else {
-        // Between looks the screen stays where the last look put it.
-        m_plan.coverAgain = false;
-        m_plan.raise.clear();
     }
     --m_nTicksToLook;
-    if (m_plan.utilityWindows.empty()) {
+    if (plan.utilityWindows.empty()) {
         CoverScreen();
     } else {
-        MakeRoomFor(m_plan);
+        MakeRoomFor(plan);
     }
 }
 
-// The top-level windows with what the plan reads of them, each look a call
-// into the window system ten times a second: every window's process (kept
-// from one tick to the next, as it never changes), whether the utility's
+// The top-level windows with what the plan reads of them, each a call into
+// the window system: every window's process (kept from one look to the
+// next, as it never changes), whether the utility's
 // windows and whatever stands above the screen are visible, and whether the
 // screen is topmost.
 std::vector<platform::TopLevelWindow> CBiosUpdateDlg::ListWindows(

@@ -126,10 +126,11 @@ private:
     std::unique_ptr<platform::Lock> m_pProcessLock;
     std::vector<unsigned long> m_arrUtilityProcesses;
     // The last look at the windows while the utility runs: for which
-    // processes, what it found, and the ticks until the next.
+    // processes, whether it found a window of theirs, and the ticks until
+    // the next.
     static constexpr int kTicksPerLook = 3;
     std::vector<unsigned long> m_arrLookedFor;
-    ui::FrontPlan m_plan;
+    bool m_bUtilityShown = false;
     int m_nTicksToLook = 0;
     // The process of each top-level window seen at the last look.
     std::map<platform::WindowHandle, unsigned long> m_mapWindowProcess;
