@@ -58,11 +58,12 @@ int CHWDriverDownloadThread::RunUpdateDecision() {
     return 0;
 }
 
-void CHWDriverDownloadThread::RunProcessAndWait(std::string application, std::string commandLine,
-                                                std::string directory) {
-    update::RunUtility(
+update::UtilityRun CHWDriverDownloadThread::RunProcessAndWait(
+    std::string application, std::string commandLine, std::string directory,
+    const std::function<bool()>& looksAsBuilt) {
+    return update::RunUtility(
         update::FlashLaunch{std::move(application), std::move(commandLine), std::move(directory)},
-        *m_pDlg);
+        *m_pDlg, looksAsBuilt);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.
@@ -77,30 +78,45 @@ void CHWDriverDownloadThread::ShowStatus(unsigned id) {
 
 // The utility runs as administrator: only the files the program was built
 // for, held unchanged until it and its helpers have ended. A changed package
-// ends the run as the outcomes without a flash do, with nothing recorded as
-// done, so that a later run with good files is not skipped.
+// ends the run as the outcomes without a flash do, and a utility that never
+// ran ends it as a flash would; neither records anything as done, so that a
+// later run is not skipped.
 void CHWDriverDownloadThread::FlashPackage() {
     std::optional<std::string> module = Os().GetModuleFileNameA();
     std::optional<update::FlashLaunch> launch =
         module ? update::BuildFlashLaunch(*module) : std::nullopt;
-    // Nothing can start in a folder that long: nothing to check either, and
-    // the run goes on as after a start that failed.
-    const bool startable = launch && update::CanStartIn(*launch);
+    update::UtilityRun run = update::UtilityRun::Refused;
     {
-        update::HeldFiles held;
-        if (startable && !update::HoldTrustedFiles(launch->directory, held)) {
-            m_pDlg->RecordNothingDone();
-            EndWithoutFlash(IDS_PACKAGE_CHANGED, 5000);
-            return;
-        }
-        ShowStatus(IDS_UPDATING);
-        Os().Sleep(1000);
-        if (startable) {
-            RunProcessAndWait(launch->application, launch->commandLine, launch->directory);
+        update::HeldPackage package;
+        // Nothing can start in a folder too long for its files' paths: the
+        // run goes on as after a start that failed.
+        const update::PackageCheck check = launch && update::CanStartIn(*launch)
+                                               ? package.Hold(launch->directory)
+                                               : update::PackageCheck::TooLong;
+        if (check != update::PackageCheck::Changed) {
+            ShowStatus(IDS_UPDATING);
+            Os().Sleep(1000);
+            run =
+                check == update::PackageCheck::AsBuilt
+                    ? RunProcessAndWait(launch->application, launch->commandLine, launch->directory,
+                                        [&package] { return package.LooksAsBuilt(); })
+                    : update::UtilityRun::NotStarted;
         }
     }
-    WriteUpdateMarker();
-    m_pDlg->PostFinish();
+    switch (run) {
+        case update::UtilityRun::Ran:
+            WriteUpdateMarker();
+            m_pDlg->PostFinish();
+            break;
+        case update::UtilityRun::NotStarted:
+            m_pDlg->RecordNothingDone();
+            m_pDlg->PostFinish();
+            break;
+        case update::UtilityRun::Refused:
+            m_pDlg->RecordNothingDone();
+            EndWithoutFlash(IDS_PACKAGE_CHANGED, 5000);
+            break;
+    }
 }
 
 void CHWDriverDownloadThread::EndWithoutFlash(unsigned statusId, unsigned long pause) {

@@ -2,9 +2,11 @@
 // the flash utility, writes the update marker and ends the run.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/framework/CWinThread.h"
+#include "update/UtilityJob.h"
 #include "update/WorkerHost.h"
 
 class CHWDriverDownloadThread : public CWinThread {
@@ -18,8 +20,10 @@ public:
     int RunUpdateDecision();
     // Starts application with the command line in directory and waits until
     // it and every process it started have ended; returns at once when it
-    // cannot be started.
-    void RunProcessAndWait(std::string application, std::string commandLine, std::string directory);
+    // cannot be started, or when a look at directory (looksAsBuilt) fails.
+    update::UtilityRun RunProcessAndWait(std::string application, std::string commandLine,
+                                         std::string directory,
+                                         const std::function<bool()>& looksAsBuilt);
 
     WorkerHost* const m_pDlg;
     std::string m_strPlatform;

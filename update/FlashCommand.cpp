@@ -21,6 +21,9 @@ std::optional<FlashLaunch> BuildFlashLaunch(const std::string& modulePath) {
     return launch;
 }
 
-bool CanStartIn(const FlashLaunch& launch) { return launch.directory.size() + 2 <= app::kMaxPath; }
+bool CanStartIn(const FlashLaunch& launch) {
+    return launch.directory.size() + 2 <= app::kMaxPath &&
+           launch.application.size() + 1 <= app::kMaxPath;
+}
 
 }  // namespace update

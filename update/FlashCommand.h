@@ -21,8 +21,9 @@ std::string QuoteIfBlank(const std::string& path);
 // "<folder>\winflash.exe <folder>\K38KRPA24 /NOWMSG".
 std::optional<FlashLaunch> BuildFlashLaunch(const std::string& modulePath);
 
-// Whether a process can start in the launch's folder: a current directory
-// needs room for a trailing backslash within the 260 bytes of a path.
+// Whether the launch's program can start in its folder: a current directory
+// needs room for a trailing backslash within the 260 bytes of a path, and the
+// program's path must fit them too.
 bool CanStartIn(const FlashLaunch& launch);
 
 }  // namespace update

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "app/WorkFolder.h"
 #include "platform/Platform.h"
 #include "res/resource.h"
 
@@ -13,15 +14,14 @@ namespace update {
 
 namespace {
 
-constexpr const char* kUtility = "winflash.exe";
-
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 int HexValue(char c) {
@@ -97,32 +97,102 @@ std::optional<std::vector<TrustedFile>> ParseTrustedFiles(const std::string& tex
 
 bool LoaderMayTake(const std::string& name) {
     const std::string lower = Lower(name);
-    for (const char* kind : {".dll", ".drv", ".ocx", ".cpl"}) {
+    for (const char* kind : {".dll", ".drv", ".ocx", ".cpl", ".sys", ".exe", ".com", ".bat", ".cmd",
+                             ".mui", ".local", ".manifest"}) {
         if (EndsWith(lower, kind)) return true;
     }
-    return lower == std::string(kUtility) + ".local" || lower == std::string(kUtility) + ".manifest";
+    return false;
 }
 
-HeldFiles::~HeldFiles() {
-    for (platform::KernelHandle file : m_arrFiles) Os().CloseHandle(file);
+bool RedirectsName(std::optional<unsigned long> tag) {
+    constexpr unsigned long kNameSurrogate = 0x20000000;  // IsReparseTagNameSurrogate
+    return !tag || (*tag & kNameSurrogate) != 0;
 }
 
-bool HoldTrustedFiles(const std::string& folder, HeldFiles& held) {
+std::vector<std::string> FoldersOnPath(const std::string& path) {
+    std::size_t root = 0;  // where the root's trailing backslash stands
+    if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+        path[2] == '\\') {
+        root = 2;
+    } else if (path.rfind("\\\\", 0) == 0) {
+        const std::size_t server = path.find('\\', 2);
+        root = server == std::string::npos ? server : path.find('\\', server + 1);
+    }
+    if (root == 0 || root == std::string::npos) return {};
+    std::vector<std::string> folders{path.substr(0, root + 1)};
+    for (std::size_t at = root + 1; at < path.size();) {
+        const std::size_t end = std::min(path.find('\\', at), path.size());
+        if (end == at) return {};  // an empty name
+        folders.push_back(path.substr(0, end));
+        at = end + 1;
+    }
+    return folders;
+}
+
+HeldPackage::~HeldPackage() {
+    for (auto handle = m_arrHandles.rbegin(); handle != m_arrHandles.rend(); ++handle) {
+        Os().CloseHandle(*handle);
+    }
+}
+
+// Held from here on, whatever the verdict; false when it is a link.
+bool HeldPackage::Keep(platform::KernelHandle handle, const std::string& path) {
+    if (!handle) return false;
+    m_arrHandles.push_back(handle);
+    return !RedirectsName(Os().ReparseTagOf(path));
+}
+
+PackageCheck HeldPackage::Hold(const std::string& folder) {
     std::optional<std::string> list = Os().LoadResourceData(IDR_TRUSTED_FILES);
     std::optional<std::vector<TrustedFile>> files = list ? ParseTrustedFiles(*list) : std::nullopt;
-    if (!files) return false;
-    for (const TrustedFile& trusted : *files) {
-        platform::KernelHandle file = Os().OpenFileForReading(folder + "\\" + trusted.name);
-        if (!file) return false;
-        held.Add(file);
-        if (!Matches(file, trusted)) return false;
+    if (!files) return PackageCheck::Changed;
+    m_strFolder = folder;
+    m_arrFiles = *files;
+    for (const TrustedFile& trusted : m_arrFiles) {
+        if (folder.size() + 1 + trusted.name.size() >= app::kMaxPath) return PackageCheck::TooLong;
+        const std::string name = Lower(trusted.name);
+        m_listed.insert(name);
+        for (std::size_t at = name.find('\\'); at != std::string::npos;
+             at = name.find('\\', at + 1)) {
+            m_subfolders.insert(name.substr(0, at));
+        }
     }
-    // Last, so that the utility starts as soon after the look as can be.
-    std::optional<std::vector<std::string>> names = Os().ListFolder(folder);
-    if (!names) return false;
-    return std::none_of(names->begin(), names->end(), [&](const std::string& name) {
-        return !IsListed(*files, name) && LoaderMayTake(name);
-    });
+    std::vector<std::string> folders = FoldersOnPath(folder);
+    if (folders.empty()) return PackageCheck::Changed;
+    for (const std::string& sub : m_subfolders) folders.push_back(folder + "\\" + sub);
+    for (const std::string& path : folders) {
+        if (!Keep(Os().OpenFolderToHold(path), path)) return PackageCheck::Changed;
+    }
+    for (const TrustedFile& trusted : m_arrFiles) {
+        const std::string path = folder + "\\" + trusted.name;
+        if (!Keep(Os().OpenFileToHold(path), path)) return PackageCheck::Changed;
+        // Through the reparse point, if any, so that its data are read.
+        platform::KernelHandle file = Os().OpenFileForReading(path);
+        if (!file) return PackageCheck::Changed;
+        m_arrHandles.push_back(file);
+        if (!Matches(file, trusted)) return PackageCheck::Changed;
+    }
+    return LooksAsBuilt() ? PackageCheck::AsBuilt : PackageCheck::Changed;
+}
+
+bool HeldPackage::LooksAsBuilt() const {
+    std::vector<std::string> below{""};
+    below.insert(below.end(), m_subfolders.begin(), m_subfolders.end());
+    for (const std::string& sub : below) {
+        const std::string prefix = sub.empty() ? sub : sub + "\\";
+        std::optional<std::vector<platform::FolderEntry>> entries =
+            Os().ListFolder(sub.empty() ? m_strFolder : m_strFolder + "\\" + sub);
+        if (!entries) return false;
+        for (const platform::FolderEntry& entry : *entries) {
+            const std::string path = Lower(prefix + entry.name);
+            const bool allowed =
+                entry.folder ? m_subfolders.count(path) != 0
+                             : m_listed.count(path) != 0 ||
+                                   !(LoaderMayTake(entry.name) || LoaderMayTake(entry.shortName));
+            if (!allowed) return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace update

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,26 +23,53 @@ struct TrustedFile {
 // nullopt when a line is malformed or the list is empty.
 std::optional<std::vector<TrustedFile>> ParseTrustedFiles(const std::string& text);
 
-// Whether the system's loader could take a file of this name from the
-// utility's folder for the utility.
+// Whether the system's loader, or a program started by its bare name, could
+// take a file of this name from the utility's folder, by its long name or by
+// its short one. Other files there are data.
 bool LoaderMayTake(const std::string& name);
 
-// Files held open until the owner goes.
-class HeldFiles : platform::NoCopy {
-public:
-    HeldFiles() = default;
-    ~HeldFiles();
-    void Add(platform::KernelHandle file) { m_arrFiles.push_back(file); }
+// Whether a reparse point of this tag leads elsewhere by name (a junction or
+// a symbolic link), or could (its tag, nullopt, cannot be read). 0 is no
+// reparse point; one that keeps a file's data elsewhere is no link.
+bool RedirectsName(std::optional<unsigned long> tag);
 
-private:
-    std::vector<platform::KernelHandle> m_arrFiles;
+// Every folder from the root of path's drive or share down to path itself;
+// empty when path names no such root.
+std::vector<std::string> FoldersOnPath(const std::string& path);
+
+enum class PackageCheck {
+    AsBuilt,  // every listed file unchanged, all of it held
+    Changed,  // refused: a file differs, is missing or is not itself
+    TooLong,  // a listed file's path does not fit: nothing can start there
 };
 
-// Opens each trusted file of folder for reading, sharing only reading, and
-// checks its size and digest through the open handle; the handles go into
-// held, so that no file can be changed, replaced or removed while they are
-// held. False when a file is missing or differs, when the list cannot be
-// read, or when the folder holds an unlisted file the loader could take.
-bool HoldTrustedFiles(const std::string& folder, HeldFiles& held);
+// The work folder the program was built for, held as it was checked until
+// the owner goes.
+class HeldPackage : platform::NoCopy {
+public:
+    HeldPackage() = default;
+    ~HeldPackage();
+
+    // Opens each folder from the drive's root down to folder, each folder of
+    // a listed file, and each listed file, as itself: none may be a link, and
+    // none can be renamed or deleted while held. Then reads each listed file
+    // to its end through a handle of its own that lets others only read,
+    // checking its size and digest, and looks at the folder (LooksAsBuilt).
+    PackageCheck Hold(const std::string& folder);
+
+    // The folder and its listed subfolders hold no unlisted folder and no
+    // unlisted file the loader could take. Looked at again just before the
+    // utility runs.
+    bool LooksAsBuilt() const;
+
+private:
+    bool Keep(platform::KernelHandle handle, const std::string& path);
+
+    std::string m_strFolder;
+    std::vector<TrustedFile> m_arrFiles;
+    std::set<std::string> m_listed;      // lower-case paths below the folder
+    std::set<std::string> m_subfolders;  // lower-case, each after its parent
+    std::vector<platform::KernelHandle> m_arrHandles;
+};
 
 }  // namespace update

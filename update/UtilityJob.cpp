@@ -112,18 +112,26 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
 
 }  // namespace
 
-void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
+UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host,
+                      const std::function<bool()>& looksAsBuilt) {
     AutoCloseHandle job(Os().CreateJobObject());
     AutoCloseHandle port(job.Get() ? Os().CreateJobCompletionPort(job.Get()) : nullptr);
+    // The start reads a manifest beside the program, the loader its DLLs
+    // after the resume: the folder is looked at before each.
+    if (!looksAsBuilt()) return UtilityRun::Refused;
     ScopedProcess started;
     bool held = false;
-    if (!StartInJob(launch, job.Get(), started, held)) return;
+    if (!StartInJob(launch, job.Get(), started, held)) return UtilityRun::NotStarted;
     // Should this process die from here on, a second start is still refused
     // until the utility has ended.
     Os().DuplicateInstanceMutexInto(started.process.Get());
+    if (!looksAsBuilt()) {
+        Os().TerminateProcess(started.process.Get(), kNeverRan);
+        return UtilityRun::Refused;
+    }
     if (Os().ResumeThread(started.thread.Get()) == win::RESUME_FAILED) {
         Os().TerminateProcess(started.process.Get(), kNeverRan);
-        return;
+        return UtilityRun::NotStarted;
     }
     started.thread.Reset();
     ProcessList shown(host);
@@ -133,6 +141,7 @@ void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
     } else {
         Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
     }
+    return UtilityRun::Ran;
 }
 
 }  // namespace update

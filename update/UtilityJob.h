@@ -2,6 +2,8 @@
 // process it started.
 #pragma once
 
+#include <functional>
+
 #include "update/FlashCommand.h"
 #include "update/WorkerHost.h"
 
@@ -12,11 +14,20 @@ namespace update {
 // lost messages, and each read wakes the system's server, so it is rare.
 constexpr unsigned long kJobPollMs = 1000;
 
+enum class UtilityRun {
+    Ran,
+    NotStarted,  // it could not be started, or was ended unrun
+    Refused,     // a look at its folder failed: it never ran
+};
+
 // Starts the utility suspended, puts it in a job where the system allows,
 // gives it the instance guard, lets it run, and returns once it and every
 // process of its job have ended; without a job, once it has ended. Returns at
 // once when it cannot be started, and ends it unrun when it cannot be
-// resumed. Keeps host told of the utility's processes while they run.
-void RunUtility(const FlashLaunch& launch, WorkerHost& host);
+// resumed. Looks at its folder (looksAsBuilt) right before the start and
+// again right before the resume. Keeps host told of the utility's processes
+// while they run.
+UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host,
+                      const std::function<bool()>& looksAsBuilt);
 
 }  // namespace update

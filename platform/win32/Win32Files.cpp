@@ -32,6 +32,36 @@ KernelHandle Win32Platform::OpenFileForReading(const std::string& path) {
     return file == INVALID_HANDLE_VALUE ? nullptr : FromHandle(file);
 }
 
+// No delete sharing: while the handle is open nobody can rename or delete the
+// entry, so no link can take its place.
+KernelHandle Win32Platform::OpenFolderToHold(const std::string& path) {
+    HANDLE folder = ::CreateFileA(
+        path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return folder == INVALID_HANDLE_VALUE ? nullptr : FromHandle(folder);
+}
+
+KernelHandle Win32Platform::OpenFileToHold(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : FromHandle(file);
+}
+
+std::optional<unsigned long> Win32Platform::ReparseTagOf(const std::string& path) {
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        ::FindClose(search);
+    } else {
+        // A drive's or share's root is no folder's entry.
+        found.dwFileAttributes = ::GetFileAttributesA(path.c_str());
+        if (found.dwFileAttributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    }
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 0;
+    if (found.dwReserved0 == 0) return std::nullopt;
+    return found.dwReserved0;
+}
+
 bool Win32Platform::ReadFile(KernelHandle file, void* buffer, unsigned long size,
                              unsigned long& read) {
     DWORD got = 0;
@@ -47,14 +77,17 @@ bool Win32Platform::GetFileSize(KernelHandle file, std::uint64_t& size) {
     return true;
 }
 
-std::optional<std::vector<std::string>> Win32Platform::ListFolder(const std::string& path) {
+std::optional<std::vector<FolderEntry>> Win32Platform::ListFolder(const std::string& path) {
     WIN32_FIND_DATAA found = {};
     HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::vector<std::string> names;
+    std::vector<FolderEntry> names;
     do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
+        FolderEntry entry;
+        entry.name = found.cFileName;
+        entry.shortName = found.cAlternateFileName;
+        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (entry.name != "." && entry.name != "..") names.push_back(entry);
     } while (::FindNextFileA(search, &found));
     const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
     ::FindClose(search);

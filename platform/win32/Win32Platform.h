@@ -58,10 +58,13 @@ public:
     bool CreateDirectoryA(const std::string& path) override;
     Hresult SHGetFolderPathA(int csidl, unsigned flags, std::string& path) override;
     KernelHandle OpenFileForReading(const std::string& path) override;
+    KernelHandle OpenFolderToHold(const std::string& path) override;
+    KernelHandle OpenFileToHold(const std::string& path) override;
+    std::optional<unsigned long> ReparseTagOf(const std::string& path) override;
     bool ReadFile(KernelHandle file, void* buffer, unsigned long size,
                   unsigned long& read) override;
     bool GetFileSize(KernelHandle file, std::uint64_t& size) override;
-    std::optional<std::vector<std::string>> ListFolder(const std::string& path) override;
+    std::optional<std::vector<FolderEntry>> ListFolder(const std::string& path) override;
 
     // Processes and threads (Win32Process.cpp)
     bool CreateProcessA(const std::string& application, std::string& commandLine,

@@ -92,6 +92,25 @@ platform::KernelHandle FakePlatform::OpenFileForReading(const std::string& path)
     return file;
 }
 
+platform::KernelHandle FakePlatform::OpenFolderToHold(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("OpenFolderToHold " + path);
+    std::string dir = Lower(path);
+    if (dir.size() == 3 && dir[2] == '\\') dir.pop_back();
+    if (!IsDriveRoot(dir) && !directories_.count(dir)) return nullptr;
+    return NewHandle("folder");
+}
+
+platform::KernelHandle FakePlatform::OpenFileToHold(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("OpenFileToHold " + path);
+    if (!files_.count(Lower(path))) return nullptr;
+    return NewHandle("file");
+}
+
+// The double knows no reparse points.
+std::optional<unsigned long> FakePlatform::ReparseTagOf(const std::string&) { return 0; }
+
 bool FakePlatform::ReadFile(platform::KernelHandle file, void* buffer, unsigned long size,
                             unsigned long& read) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
@@ -114,14 +133,19 @@ bool FakePlatform::GetFileSize(platform::KernelHandle file, std::uint64_t& size)
     return true;
 }
 
-std::optional<std::vector<std::string>> FakePlatform::ListFolder(const std::string& path) {
+std::optional<std::vector<platform::FolderEntry>> FakePlatform::ListFolder(
+    const std::string& path) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     const std::string dir = Lower(path);
     if (!directories_.count(dir)) return std::nullopt;
-    std::vector<std::string> names;
+    std::vector<platform::FolderEntry> names;
     for (const std::set<std::string>* entries : {&files_, &directories_}) {
         for (const std::string& entry : *entries) {
-            if (ParentOf(entry) == dir) names.push_back(entry.substr(dir.size() + 1));
+            if (ParentOf(entry) != dir) continue;
+            platform::FolderEntry found;
+            found.name = entry.substr(dir.size() + 1);
+            found.folder = entries == &directories_;
+            names.push_back(found);
         }
     }
     return names;

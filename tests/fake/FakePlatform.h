@@ -118,10 +118,13 @@ public:
     bool CreateDirectoryA(const std::string& path) override;
     platform::Hresult SHGetFolderPathA(int csidl, unsigned flags, std::string& path) override;
     platform::KernelHandle OpenFileForReading(const std::string& path) override;
+    platform::KernelHandle OpenFolderToHold(const std::string& path) override;
+    platform::KernelHandle OpenFileToHold(const std::string& path) override;
+    std::optional<unsigned long> ReparseTagOf(const std::string& path) override;
     bool ReadFile(platform::KernelHandle file, void* buffer, unsigned long size,
                   unsigned long& read) override;
     bool GetFileSize(platform::KernelHandle file, std::uint64_t& size) override;
-    std::optional<std::vector<std::string>> ListFolder(const std::string& path) override;
+    std::optional<std::vector<platform::FolderEntry>> ListFolder(const std::string& path) override;
 
     // Processes and threads (FakeProcesses.cpp, jobs in FakeJobs.cpp)
     bool CreateProcessA(const std::string& application, std::string& commandLine,

@@ -46,6 +46,7 @@ bool FakePlatform::CreateProcessA(const std::string& application, std::string& c
     info.thread = NewHandle("thread");
     processHandles_[info.process] = info.processId;
     processHandles_[info.thread] = info.processId;
+    if (!plantedOnStart.empty()) AddFile(plantedOnStart, "MZ");
     if (!(flags & win::CREATE_SUSPENDED)) RunProcess(info.processId);
     return true;
 }

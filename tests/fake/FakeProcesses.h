@@ -46,6 +46,8 @@ public:
     bool ownJobAllowsBreakaway = false;
     bool resumeFails = false;
     bool jobMessagesLost = false;  // the port reports nothing
+    // A file another program puts in place right after each process start.
+    std::string plantedOnStart;
     ThreadMode threadMode = ThreadMode::Inline;
 
     // ---- What happened --------------------------------------------------

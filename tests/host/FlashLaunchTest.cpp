@@ -33,11 +33,13 @@ TEST(FlashLaunch, LongFoldersAreNeverCut) {
     EXPECT_EQ(launch->commandLine,
               folder + "\\Zarel_bios\\winflash.exe " + folder + "\\Zarel_bios\\K38KRPA24 /NOWMSG");
     // No process starts in a work folder without room for a trailing
-    // backslash within 260 bytes.
-    launch->directory.resize(258);
-    EXPECT_TRUE(update::CanStartIn(*launch));
-    launch->directory.resize(259);
-    EXPECT_FALSE(update::CanStartIn(*launch));
+    // backslash within 260 bytes, nor from a program path that does not fit
+    // them (a work folder of 247 characters or more).
+    for (std::size_t length : {246, 247, 258, 259}) {
+        launch->directory.resize(length);
+        launch->application = launch->directory + "\\winflash.exe";
+        EXPECT_EQ(update::CanStartIn(*launch), length == 246) << length;
+    }
 }
 
 TEST(FlashLaunch, APathWithoutAFolderStartsNothing) {

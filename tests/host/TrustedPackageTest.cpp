@@ -45,36 +45,44 @@ protected:
     }
 };
 
-// Only the files the program was built for pass, unchanged, with no file the
-// loader could take for the utility beside them; every handle is closed after
-// the hold, whatever the verdict.
+// Only the files the program was built for pass, unchanged, with nothing
+// beside them the loader or a bare program name could take; every handle is
+// closed after the hold, whatever the verdict.
 TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
+    using update::PackageCheck;
     const std::string image = In("K38KRPA24");
     const std::string good = "stand-in image\n" + std::string(70000, '\x5A');
     std::string flipped = good;
     flipped[40000] ^= 1;
     const std::string list = *os.trustedFiles;
+    const std::string longName(258 - std::string(fake::FakePlatform::kWorkFolder).size(), 'n');
     const struct {
         const char* what;
         std::string file;  // written before the check, when not empty
         std::string contents;
         std::string trustedList;
-        bool passes;
+        PackageCheck verdict;
     } cases[] = {
-        {"the package as built", "", "", list, true},
-        {"a log of an earlier run", In("winflash.log"), "start", list, true},
-        {"a byte flipped", image, flipped, list, false},
-        {"a byte added", image, good + "!", list, false},
-        {"the utility replaced", In("winflash.exe"), "MZ another program", list, false},
-        {"a DLL planted", In("version.dll"), "MZ", list, false},
-        {"a DLL planted, upper case", In("WINMM.DLL"), "MZ", list, false},
-        {"a driver planted", In("a.drv"), "MZ", list, false},
-        {"a redirection folder planted", In("winflash.exe.local\\x.dll"), "MZ", list, false},
-        {"a manifest planted", In("winflash.exe.manifest"), "<assembly/>", list, false},
-        {"no list built in", "", "", "", false},
-        {"a malformed list", "", "", "not a digest 12 winflash.exe\n", false},
+        {"the package as built", "", "", list, PackageCheck::AsBuilt},
+        {"a log of an earlier run", In("winflash.log"), "start", list, PackageCheck::AsBuilt},
+        {"a byte flipped", image, flipped, list, PackageCheck::Changed},
+        {"a byte added", image, good + "!", list, PackageCheck::Changed},
+        {"the utility replaced", In("winflash.exe"), "MZ another program", list,
+         PackageCheck::Changed},
+        {"a DLL planted", In("version.dll"), "MZ", list, PackageCheck::Changed},
+        {"a program planted", In("setup.exe"), "MZ", list, PackageCheck::Changed},
+        {"a redirection folder planted", In("winflash.exe.local\\x.dll"), "MZ", list,
+         PackageCheck::Changed},
+        {"a subfolder planted", In("en-US\\notes.txt"), "", list, PackageCheck::Changed},
+        {"no list built in", "", "", "", PackageCheck::Changed},
+        {"a malformed list", "", "", "not a digest 12 winflash.exe\n", PackageCheck::Changed},
         {"a list that leaves the folder", "", "", list + std::string(64, '0') + " 0 ..\\evil.exe\n",
-         false},
+         PackageCheck::Changed},
+        {"a listed file's path of 259 characters", In(longName), "",
+         list + update::HexOf(update::Sha256().Final()) + " 0 " + longName + "\n",
+         PackageCheck::AsBuilt},
+        {"one of 260", "", "", list + std::string(64, '0') + " 0 " + longName + "n\n",
+         PackageCheck::TooLong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -85,18 +93,76 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
         if (c.trustedList.empty()) fresh.trustedFiles.reset();
         if (!c.file.empty()) fresh.AddFile(c.file, c.contents);
         {
-            update::HeldFiles held;
-            EXPECT_EQ(update::HoldTrustedFiles(fake::FakePlatform::kWorkFolder, held), c.passes);
-            if (c.passes) {
-                EXPECT_EQ(fresh.OpenKernelHandles(), 2);  // held until the scope ends
+            update::HeldPackage held;
+            EXPECT_EQ(held.Hold(fake::FakePlatform::kWorkFolder), c.verdict);
+            if (c.verdict == PackageCheck::AsBuilt) {
+                // C:\, C:\Update, the work folder; each file as itself and
+                // for reading: held until the scope ends.
+                EXPECT_EQ(fresh.OpenKernelHandles(), 3 + 2 * (c.file == In(longName) ? 3 : 2));
+                fresh.AddFile(In("late.dll"));
+                EXPECT_FALSE(held.LooksAsBuilt());
             }
         }
         EXPECT_EQ(fresh.OpenKernelHandles(), 0);
     }
     // A missing listed file.
     os.trustedFiles = list + update::HexOf(update::Sha256().Final()) + " 0 K38KRPA24.SIG\n";
-    update::HeldFiles held;
-    EXPECT_FALSE(update::HoldTrustedFiles(fake::FakePlatform::kWorkFolder, held));
+    update::HeldPackage held;
+    EXPECT_EQ(held.Hold(fake::FakePlatform::kWorkFolder), PackageCheck::Changed);
+}
+
+// What the look refuses beside the listed files, by long or short name, and
+// which reparse points count as links.
+TEST(TrustedPackageLook, NamesTheLoaderMayTakeAndLinks) {
+    const struct {
+        const char* name;
+        bool taken;
+    } names[] = {
+        {"version.dll", true},
+        {"WINMM.DLL", true},
+        {"a.drv", true},
+        {"x.ocx", true},
+        {"desk.cpl", true},
+        {"beep.sys", true},
+        {"setup.exe", true},
+        {"MORE.COM", true},
+        {"run.bat", true},
+        {"run.cmd", true},
+        {"winflash.exe.mui", true},
+        {"helper.exe.local", true},
+        {"helper.exe.manifest", true},
+        {"Vendor.Assembly.manifest", true},
+        {"SETUP~1.EXE", true},
+        {"winflash.log", false},
+        {"winflash.ini", false},
+        {"K38KRPA24", false},
+        {"Release Notes.txt", false},
+        {"dll", false},
+        {"notes.dll.txt", false},
+        {"", false},
+    };
+    for (const auto& n : names) {
+        EXPECT_EQ(update::LoaderMayTake(n.name), n.taken) << n.name;
+    }
+    const struct {
+        std::optional<unsigned long> tag;
+        bool redirects;
+    } tags[] = {
+        {0, false},          {0xA0000003, true},    // a junction
+        {0xA000000C, true},  {std::nullopt, true},  // a symbolic link; unreadable
+        {0x9000001A, false}, {0x9000601A, false},   // cloud files
+        {0x80000013, false},                        // deduplicated
+    };
+    for (const auto& t : tags) {
+        EXPECT_EQ(update::RedirectsName(t.tag), t.redirects) << t.tag.value_or(1);
+    }
+    using Folders = std::vector<std::string>;
+    EXPECT_EQ(update::FoldersOnPath("C:\\Update\\Zarel_bios"),
+              (Folders{"C:\\", "C:\\Update", "C:\\Update\\Zarel_bios"}));
+    EXPECT_EQ(update::FoldersOnPath("\\\\server\\share\\Zarel_bios"),
+              (Folders{"\\\\server\\share\\", "\\\\server\\share\\Zarel_bios"}));
+    EXPECT_EQ(update::FoldersOnPath("Zarel_bios"), Folders{});
+    EXPECT_EQ(update::FoldersOnPath("C:\\a\\\\Zarel_bios"), Folders{});
 }
 
 }  // namespace

@@ -149,13 +149,16 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
                 if (call.what.rfind(step, 0) == 0) order.push_back(call.what);
             }
         }
-        EXPECT_EQ(order,
-                  (std::vector<std::string>{
-                      "CreateJobObject", "CreateJobCompletionPort", "AssignProcessToJobObject",
-                      "DuplicateInstanceMutexInto process", "ResumeThread", "CloseHandle thread",
-                      "CloseHandle process", "CloseHandle port", "CloseHandle job",
-                      // The package's files, held until the utility's job has ended.
-                      "CloseHandle file", "CloseHandle file"}));
+        EXPECT_EQ(
+            order,
+            (std::vector<std::string>{
+                "CreateJobObject", "CreateJobCompletionPort", "AssignProcessToJobObject",
+                "DuplicateInstanceMutexInto process", "ResumeThread", "CloseHandle thread",
+                "CloseHandle process", "CloseHandle port", "CloseHandle job",
+                // The package's files and folders, held until the
+                // utility's job has ended.
+                "CloseHandle file", "CloseHandle file", "CloseHandle file", "CloseHandle file",
+                "CloseHandle folder", "CloseHandle folder", "CloseHandle folder"}));
         EXPECT_EQ(os.CountCalls("WaitForSingleObject"), 0);
     }
 }
@@ -229,7 +232,7 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         ASSERT_EQ(events.back().what, "finish");
         EXPECT_GE(events.back().timeUs, c.endUs);
         EXPECT_LE(events.back().timeUs, c.endUs + (c.plainWait ? 0 : kJobPollUs));
-        EXPECT_EQ(markerWrites.size(), 1u);
+        EXPECT_EQ(markerWrites.size(), os.resumeFails ? 0u : 1u);  // it never ran
         // The dialog is told of the utility while it runs, and of its end.
         EXPECT_EQ(utilityShown.empty(), os.resumeFails);
         if (!utilityShown.empty()) {
@@ -270,22 +273,51 @@ TEST_F(WorkerFixture, AChangedOrIncompletePackageIsRefusedWithNothingRecordedAsD
     }
 }
 
-TEST_F(WorkerFixture, AFlashThatCannotStartEndsTheRunAsAfterAFlash) {
-    os.processStartFails = true;
-    std::vector<fake::Call> events = Run("K38KRPA23");
-    ASSERT_EQ(events.back().what, "finish");
-    EXPECT_EQ(events.back().timeUs, 12'000'000);
-    EXPECT_EQ(markerWrites.size(), 1u);
-    EXPECT_EQ(os.OpenKernelHandles(), 0);
-    EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto"), 0);
+// A utility that never ran, because it cannot start or nothing can start in
+// a folder that long, ends the run when a flash would have, with nothing
+// recorded as done.
+TEST_F(WorkerFixture, AUtilityThatNeverRanRecordsNothingAsDone) {
+    for (const char* why : {"start fails", "no executable path", "work folder too long"}) {
+        SCOPED_TRACE(why);
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        os.processStarts.clear();
+        os.processStartFails = std::string(why) == "start fails";
+        os.modulePath = std::string("C:\\Update\\BIOSUpdate.exe");
+        if (std::string(why) == "no executable path") os.modulePath = std::nullopt;
+        if (std::string(why) == "work folder too long") {
+            // A work folder of 250 characters.
+            os.modulePath = "C:\\" + std::string(236, 'x') + "\\setup.exe";
+        }
+        std::vector<fake::Call> events = Run("K38KRPA23");
+        ASSERT_EQ(events.size(), 6u);
+        EXPECT_EQ(events[3].what, "status " + Text(137));
+        EXPECT_EQ(events[4].what, "nothing done");
+        EXPECT_EQ(events[5].what, "finish");
+        EXPECT_EQ(events[5].timeUs, 12'000'000);
+        EXPECT_TRUE(markerWrites.empty());
+        EXPECT_EQ(os.processStarts.size(), os.processStartFails ? 1u : 0u);
+        EXPECT_EQ(os.OpenKernelHandles(), 0);
+        EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto"), 0);
+    }
 }
 
-TEST_F(WorkerFixture, AnUnreadableExecutablePathStartsNothing) {
-    os.modulePath = std::nullopt;
+// A DLL planted while the utility waits, suspended, to be resumed: it is
+// ended unrun and the run ends as a refusal.
+TEST_F(WorkerFixture, APlantBeforeTheResumeEndsTheUtilityUnrun) {
+    os.plantedOnStart = "C:\\Update\\Zarel_bios\\version.dll";
     std::vector<fake::Call> events = Run("K38KRPA23");
-    EXPECT_TRUE(os.processStarts.empty());
-    EXPECT_EQ(events.back().what, "finish");
-    EXPECT_EQ(markerWrites.size(), 1u);
+    ASSERT_EQ(events.size(), 8u);
+    EXPECT_EQ(events[3].what, "status " + Text(137));
+    EXPECT_EQ(events[4].what, "nothing done");
+    EXPECT_EQ(events[5].what, "status " + Text(144));
+    EXPECT_EQ(events[5].timeUs, 12'000'000);
+    EXPECT_EQ(events[7].what, "finish");
+    EXPECT_EQ(events[7].timeUs, 17'000'000);
+    EXPECT_EQ(os.resumes, 0);
+    EXPECT_EQ(os.terminated.size(), 1u);
+    EXPECT_TRUE(markerWrites.empty());
+    EXPECT_EQ(os.OpenKernelHandles(), 0);
 }
 
 TEST_F(WorkerFixture, AMissingStringShowsThePreviousTextAgain) {
