@@ -9,7 +9,7 @@ import re
 import shutil
 import time
 from concurrent.futures import ThreadPoolExecutor
-from pathlib import Path
+from pathlib import Path, PureWindowsPath
 
 from cases import case
 from hardening_run import (CHANNELS, CONFIRM_TITLE, DIALOG_TITLE, IMAGE_NAME, MARKER_KEY,
@@ -45,11 +45,13 @@ def traced(c, exe, through=(), **kwargs):
 
 
 def snapshot(folder):
-    """{name: (bytes, mtime_ns)} of a folder's files, or None without it."""
+    """{path: (bytes, mtime_ns)} of a folder's files, those of its subfolders
+    by their relative path, or None without it."""
     folder = Path(folder)
     if not folder.is_dir():
         return None
-    return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in folder.iterdir()}
+    return {str(p.relative_to(folder)): (p.read_bytes(), p.stat().st_mtime_ns)
+            for p in folder.rglob("*") if p.is_file()}
 
 
 def check_untouched(c, before, work, what):
@@ -158,8 +160,14 @@ def flash_run(c, folder, files, utility_runs, max_utility_s, during=None, what=N
     if finished is not None and run.ended is not None:
         c.check(run.ended - finished <= END_AFTER_UTILITY_S,
                 f"{what}: the run ends {run.ended - finished:.2f} s after the utility")
-    check_marker_once(c, run, what, not_before=end)
-    c.check(update_folder(m).is_dir(), f"{what}: the update folder is created")
+    if utility_runs == 0:
+        c.check(PACKAGE_CHANGED not in [sid for _, sid in run.statuses()],
+                f"{what}: the package is not called damaged")
+        c.equal(run.marker_writes(), [], f"{what}: marker writes (the utility never ran)")
+        c.check(not update_folder(m).exists(), f"{what}: no update folder")
+    else:
+        check_marker_once(c, run, what, not_before=end)
+        c.check(update_folder(m).is_dir(), f"{what}: the update folder is created")
     check_untouched(c, before, work, what)
     return run
 
@@ -174,27 +182,43 @@ REFUSED_AFTER_138_S = 11.5  # as 137 is, in a run that flashes
 REFUSED_RUN_S = 30  # answer to exit is ~17.5 s
 
 
-def refused_run(c, folder, files, what):
+def refused_run(c, folder, files, what, prepare=None, plant_after_137=None):
     """A package-newer run whose work folder is not as built: refused with
     string 144, the utility never starts, nothing is recorded as done (no
-    marker, no update folder), the work folder's files stay, exit code 0."""
+    marker, no update folder), the work folder's files stay, exit code 0.
+    prepare(exe) changes the installed folder. plant_after_137: a file name
+    put into the work folder as soon as 137 is drawn, in the second before
+    the start: refused then, 1 s after 137."""
     m = c.m
     m.write_notebook(ac=1, charge=80, bios="K38KRPA23")
     reset_outcome(m)
     exe = m.install(c.config.exe, folder, work_files=files)
+    if prepare:
+        prepare(exe)
     work = exe.parent / WORK_FOLDER
     before = snapshot(work)
     run = traced(c, exe)
+    # The Windows path as started, through any link on it.
+    run.windows_exe = str(PureWindowsPath("C:\\", *exe.relative_to(m.drive_c).parts)).lower()
     if not confirm(c, run):
         return
+    if plant_after_137:
+        shown_137 = run.wait_status(137, RUN_UP_S)
+        (work / plant_after_137).write_bytes(b"MZ")
+        if c.check(shown_137 is not None, f"{what}: status 137 is drawn"):
+            c.step(f"{what}: {plant_after_137} planted {raw_clock() - shown_137:.2f} s after 137")
     check_ended(c, run, what, REFUSED_RUN_S)
+    if plant_after_137:
+        (work / plant_after_137).unlink()
     times = dict((sid, t) for t, sid in reversed(run.statuses()))
     if c.check(PACKAGE_CHANGED in times and 138 in times, f"{what}: statuses 138 and 144 are "
                f"drawn ({sorted(times)})"):
         after = times[PACKAGE_CHANGED] - times[138]
-        c.check(abs(after - REFUSED_AFTER_138_S) <= TIMELINE_SLACK_S,
-                f"{what}: status 144 at +{after:.2f} s after 138")
-    c.check(137 not in times, f"{what}: status 137 is never drawn")
+        expected = REFUSED_AFTER_138_S + (UTILITY_AFTER_137 if plant_after_137 else 0)
+        c.check(abs(after - expected) <= TIMELINE_SLACK_S,
+                f"{what}: status 144 at +{after:.2f} s after 138, expected +{expected} s")
+    c.check((137 in times) == bool(plant_after_137),
+            f"{what}: status 137 is drawn only when the plant came after it")
     c.equal(run.utility_starts(), [], f"{what}: the utility's starts")
     c.equal(run.marker_writes(), [], f"{what}: marker writes")
     c.check(not update_folder(m).exists(), f"{what}: no update folder")
@@ -217,9 +241,31 @@ def changed_package(c):
         "utility missing": missing,
         "image byte flipped": {**good, IMAGE_NAME: bytes(flipped)},
         "DLL planted": {**good, "version.dll": good["winflash.exe"]},
+        "program planted": {**good, "setup.exe": good["winflash.exe"]},
     }
     for row, files in rows.items():
         refused_run(c, row.replace(" ", "-"), files, row)
+    refused_run(c, "planted-late", good, "DLL planted after 137", plant_after_137="version.dll")
+
+    # Wine 8 makes no junctions; it reports a Unix symbolic link in the
+    # prefix as a reparse point (attribute 0x400), which stands in for one.
+    def subfolder(exe):
+        (exe.parent / WORK_FOLDER / "en-US").mkdir()
+        (exe.parent / WORK_FOLDER / "en-US" / "winflash.exe.mui").write_bytes(b"MZ")
+
+    def linked(folder):
+        target = folder.with_name(folder.name + "-target")
+        shutil.rmtree(target, ignore_errors=True)
+        folder.rename(target)
+        folder.symlink_to(target.resolve(), target_is_directory=True)
+
+    for row, prepare in {"subfolder planted": subfolder,
+                         "work folder a link": lambda exe: linked(exe.parent / WORK_FOLDER),
+                         "folder above a link": lambda exe: linked(exe.parent)}.items():
+        refused_run(c, row.replace(" ", "-"), good, row, prepare=prepare)
+        installed = c.m.drive_c / "e2e" / row.replace(" ", "-")
+        if installed.is_symlink():
+            installed.unlink()
 
     def change_image(run, work):
         image = work / IMAGE_NAME
@@ -275,7 +321,8 @@ def flash_utility_three_minutes(c):
 
 # -- long paths ----------------------------------------------------------------------
 
-LONG_FOLDERS = (90, 100, 101, 200, 250)
+# 239: a work folder of 250 characters, too long for winflash.exe's path.
+LONG_FOLDERS = (90, 100, 101, 200, 239, 250)
 MAX_PATH = 260
 
 
@@ -301,8 +348,10 @@ def folder_of_length(n):
 def long_paths(c):
     """The executable in folders of 90 to 250 characters: the run ends
     normally; the work folder is removed or the step skipped, never a
-    folder of a cut path; the utility's command line is whole or the flash
-    skipped (skipping allowed only beyond 100 characters)."""
+    folder of a cut path; the utility's command line is whole, or, where
+    its path does not fit 259 characters, the run goes on as after a start
+    that failed: the package is not called damaged, and nothing is recorded
+    as done."""
     m = c.m
     for n in LONG_FOLDERS:
         rel = folder_of_length(n)
@@ -338,9 +387,9 @@ def long_paths(c):
         def plant_decoy(installed, decoy=decoy):
             if decoy:
                 (installed.parent / decoy.name).mkdir()
-        flash_run(c, rel, flash_files(c.config.vendor, 0.5),
-                  utility_runs=1 if n <= 100 else None, max_utility_s=1, what=what,
-                  prepare=plant_decoy)
+        fits = len(work_path + "\\winflash.exe") <= MAX_PATH - 1
+        flash_run(c, rel, flash_files(c.config.vendor, 0.5), utility_runs=1 if fits else 0,
+                  max_utility_s=1, what=what, prepare=plant_decoy)
         if decoy:
             c.check(decoy.is_dir(), f"{what}: after the flash, {decoy.name} stays")
         logged = read_flash_log(exe.parent / WORK_FOLDER)

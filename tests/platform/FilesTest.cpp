@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,56 @@ TEST(FoldersTest, UnknownShellFolderFailsWithAnEmptyPath) {
     std::string path = "left over";
     EXPECT_LT(os.SHGetFolderPathA(0x7F, SHGFP_TYPE_CURRENT, path), 0);
     EXPECT_EQ(path, "");
+}
+
+// What the package's check opens and lists. Links are tried end to end
+// (cases_hardening.py): only there can a test make one in the prefix.
+TEST(FoldersTest, HeldEntriesAndListingsAsTheCheckSeesThem) {
+    ScratchFolder scratch("held");
+    Win32Platform os;
+    const std::string notes = scratch.Path() + "\\Release Notes.txt";
+    ASSERT_TRUE(platform_test::WriteTextFile(notes, "notes"));
+    ASSERT_TRUE(platform_test::WriteTextFile(scratch.Path() + "\\planted.dllx", "MZ"));
+    ASSERT_TRUE(platform_test::CreateFolders(scratch.Path() + "\\en-US"));
+
+    // The drive's root and a plain folder are no reparse points; what is not
+    // there has no tag to read.
+    EXPECT_EQ(os.ReparseTagOf("C:\\"), std::optional<unsigned long>(0));
+    EXPECT_EQ(os.ReparseTagOf(scratch.Path()), std::optional<unsigned long>(0));
+    EXPECT_EQ(os.ReparseTagOf(notes), std::optional<unsigned long>(0));
+    EXPECT_EQ(os.ReparseTagOf(scratch.Path() + "\\missing"), std::nullopt);
+
+    KernelHandle root = os.OpenFolderToHold("C:\\");
+    KernelHandle folder = os.OpenFolderToHold(scratch.Path());
+    KernelHandle file = os.OpenFileToHold(notes);
+    ASSERT_TRUE(root && folder && file);
+    EXPECT_FALSE(os.OpenFolderToHold(scratch.Path() + "\\missing"));
+    EXPECT_FALSE(os.OpenFileToHold(scratch.Path() + "\\en-US"));  // a folder
+    // While held: the file is read through a handle of its own, not
+    // written; the folder takes new files (the utility's log).
+    KernelHandle reading = os.OpenFileForReading(notes);
+    EXPECT_TRUE(reading);
+    HANDLE writing = ::CreateFileA(notes.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writing, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform_test::WriteTextFile(scratch.Path() + "\\winflash.log", "log"));
+    for (KernelHandle held : {root, folder, file, reading}) os.CloseHandle(held);
+
+    // Each entry with its kind and its short name, under which the loader
+    // finds a file too: "planted.dllx" is a .DLL by its short name.
+    std::optional<std::vector<FolderEntry>> entries = os.ListFolder(scratch.Path());
+    ASSERT_TRUE(entries);
+    std::map<std::string, FolderEntry> byName;
+    for (const FolderEntry& entry : *entries) byName[entry.name] = entry;
+    ASSERT_EQ(byName.size(), 4u);
+    EXPECT_TRUE(byName["en-US"].folder);
+    EXPECT_FALSE(byName["Release Notes.txt"].folder);
+    const std::string& dllx = byName["planted.dllx"].shortName;
+    ASSERT_GE(dllx.size(), 4u);
+    EXPECT_EQ(dllx.substr(dllx.size() - 4), ".DLL") << dllx;
+    EXPECT_NE(byName["Release Notes.txt"].shortName, "");
+    EXPECT_EQ(byName["winflash.log"].shortName, "");  // already a short name
+    EXPECT_FALSE(os.ListFolder(scratch.Path() + "\\missing"));
 }
 
 TEST(ModulePathTest, NamesThisProgram) {
