@@ -45,12 +45,12 @@ def traced(c, exe, through=(), **kwargs):
 
 
 def snapshot(folder):
-    """{path: (bytes, mtime_ns)} of a folder's files, those of its subfolders
-    by their relative path, or None without it."""
+    """{name: (bytes, mtime_ns)} of a folder's files and its subfolders', or
+    None without it."""
     folder = Path(folder)
     if not folder.is_dir():
         return None
-    return {str(p.relative_to(folder)): (p.read_bytes(), p.stat().st_mtime_ns)
+    return {p.relative_to(folder).as_posix(): (p.read_bytes(), p.stat().st_mtime_ns)
             for p in folder.rglob("*") if p.is_file()}
 
 

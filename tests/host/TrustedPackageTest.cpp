@@ -78,6 +78,9 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
         {"a malformed list", "", "", "not a digest 12 winflash.exe\n", PackageCheck::Changed},
         {"a list that leaves the folder", "", "", list + std::string(64, '0') + " 0 ..\\evil.exe\n",
          PackageCheck::Changed},
+        {"a listed file in a subfolder", In("lang\\en-US.bin"), "",
+         list + update::HexOf(update::Sha256().Final()) + " 0 lang\\en-US.bin\n",
+         PackageCheck::AsBuilt},
         {"a listed file's path of 259 characters", In(longName), "",
          list + update::HexOf(update::Sha256().Final()) + " 0 " + longName + "\n",
          PackageCheck::AsBuilt},
@@ -96,11 +99,15 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
             update::HeldPackage held;
             EXPECT_EQ(held.Hold(fake::FakePlatform::kWorkFolder), c.verdict);
             if (c.verdict == PackageCheck::AsBuilt) {
-                // C:\, C:\Update, the work folder; each file as itself and
-                // for reading: held until the scope ends.
-                EXPECT_EQ(fresh.OpenKernelHandles(), 3 + 2 * (c.file == In(longName) ? 3 : 2));
-                fresh.AddFile(In("late.dll"));
-                EXPECT_FALSE(held.LooksAsBuilt());
+                // C:\, C:\Update, the work folder, a listed subfolder, and
+                // each file as itself and for reading: held until the scope
+                // ends. A DLL planted after the check is seen by the look.
+                const bool inLang = c.file.find("lang\\") != std::string::npos;
+                const int files = c.trustedList == list ? 2 : 3;
+                EXPECT_EQ(fresh.OpenKernelHandles(), 3 + (inLang ? 1 : 0) + 2 * files);
+                const std::string late = In(inLang ? "lang\\late.dll" : "late.dll");
+                fresh.AddFile(late);
+                EXPECT_FALSE(held.LooksAsBuilt()) << late;
             }
         }
         EXPECT_EQ(fresh.OpenKernelHandles(), 0);
