@@ -96,8 +96,7 @@ PackageCheck HeldPackage::Hold(const std::string& folder) {
     std::optional<std::vector<TrustedFile>> files = list ? ParseTrustedFiles(*list) : std::nullopt;
     if (!files) return PackageCheck::Changed;
     m_strFolder = folder;
-    m_arrFiles = *files;
-    for (const TrustedFile& trusted : m_arrFiles) {
+    for (const TrustedFile& trusted : *files) {
         if (folder.size() + 1 + trusted.name.size() >= app::kMaxPath) return PackageCheck::TooLong;
         const std::string name = Lower(trusted.name);
         m_listed.insert(name);
@@ -112,7 +111,7 @@ PackageCheck HeldPackage::Hold(const std::string& folder) {
     for (const std::string& path : folders) {
         if (!Keep(Os().OpenFolderToHold(path), path)) return PackageCheck::Changed;
     }
-    for (const TrustedFile& trusted : m_arrFiles) {
+    for (const TrustedFile& trusted : *files) {
         const std::string path = folder + "\\" + trusted.name;
         if (!Keep(Os().OpenFileToHold(path), path)) return PackageCheck::Changed;
         // Through the reparse point, if any, so that its data are read.

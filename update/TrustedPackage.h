@@ -56,7 +56,6 @@ private:
     bool Keep(platform::KernelHandle handle, const std::string& path);
 
     std::string m_strFolder;
-    std::vector<TrustedFile> m_arrFiles;
     std::set<std::string> m_listed;      // lower-case paths below the folder
     std::set<std::string> m_subfolders;  // lower-case, each after its parent
     std::vector<platform::KernelHandle> m_arrHandles;

@@ -1,5 +1,6 @@
 """Faults and hostile surroundings, on the real program: DLLs planted beside
-it, long folder paths, a flash utility that is missing, crashes, fails,
+it, a package that is not as built (changed, planted, behind a link), long
+folder paths, a flash utility that is missing, crashes, fails,
 runs for minutes or asks the user in a box of its own, ten instances at
 once, another program's box during the flash, and close requests and keys
 in every stage. Each run is followed through Wine's debug output
@@ -228,7 +229,9 @@ def refused_run(c, folder, files, what, prepare=None, plant_after_137=None):
 @case("changed_package")
 def changed_package(c):
     """The utility replaced, missing, one byte of the image flipped, a DLL
-    planted beside the utility: each is refused before anything runs as
+    or a program planted beside the utility (also in the second after 137,
+    before the start), a planted subfolder, the work folder or the folder
+    above it a link: each is refused before anything runs as
     administrator. A good package still flashes, and while the utility runs
     no other program can overwrite, rename or delete the image."""
     good = flash_files(c.config.vendor, 1)
