@@ -67,8 +67,9 @@ update
 # The point release: Debian's own suite, without its updates.
 suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
-# "name version" of each Multi-Arch: same package that the 32-bit Wine needs
-# for i386 and that amd64 has at another version than the point release's.
+# "name version installed" of each Multi-Arch: same package that the 32-bit
+# Wine needs for i386 and that amd64 has at another version than the point
+# release's.
 packages_to_match() {
     local needed
     needed=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
@@ -81,10 +82,10 @@ packages_to_match() {
         while read -r name version; do
             [ "$version" != "(none)" ] || continue
             amd64=$(dpkg-query -W -f='${Status} ${Version}' "$name:amd64" 2>/dev/null |
-                sed -nE 's/^install ok installed //p')
+                sed -nE 's/^install ok installed //p') || true
             [ -n "$amd64" ] && [ "$amd64" != "$version" ] || continue
-            apt-cache show "$name:i386=$version" 2>/dev/null | grep -qx 'Multi-Arch: same' ||
-                continue
+            [[ $'\n'$(apt-cache show "$name:i386=$version" 2>/dev/null)$'\n' == \
+                *$'\nMulti-Arch: same\n'* ]] || continue
             echo "$name $version $amd64"
         done
 }
