@@ -1,14 +1,49 @@
 # The files the program trusts in its work folder: every regular file of a
-# vendor folder, which must hold winflash.exe and K38KRPA24. The list becomes
-# the resource IDR_TRUSTED_FILES (res/resource.h): one line per file, sorted
-# by name (byte order), "<SHA-256 in lower-case hex> <size> <name>\n".
+# vendor folder and its subfolders, which must hold winflash.exe and
+# K38KRPA24. The list becomes the resource IDR_TRUSTED_FILES (res/resource.h):
+# one line per file, sorted by name (byte order),
+# "<SHA-256 in lower-case hex> <size> <name>\n", the name relative to the
+# folder with a backslash between its parts; it may hold blanks. The program
+# reads no list with a name Windows cannot hold, or with two names Windows
+# would take for one, so such a folder is refused here, with the reason.
 #
 #   cmake -DVENDOR_DIR=DIR -DLIST=FILE [-DSTAND_IN_UTILITY=EXE] -P TrustedFiles.cmake
+#   cmake -DVENDOR_DIR=DIR -P TrustedFiles.cmake
 #
-# writes the list of DIR into FILE, touching FILE only when the list changes.
-# With STAND_IN_UTILITY, DIR is first made the stand-in vendor folder: a copy
-# of that utility and a stand-in image with fixed content. Included from
-# CMakeLists.txt, this file only defines trusted_files_problem().
+# The first writes the list of DIR into FILE, touching FILE only when the list
+# changes. With STAND_IN_UTILITY, DIR is first made the stand-in vendor
+# folder: a copy of that utility and a stand-in image with fixed content.
+# Without LIST, DIR is only checked: on a refusal the reason is the first line
+# of the output (scripts/package.sh shows it). Included from CMakeLists.txt,
+# this file only defines trusted_files_problem().
+
+# Sets out to why Windows cannot hold a file or folder named part, or to "".
+function(trusted_name_problem part out)
+    string(REGEX REPLACE "\\..*$" "" device "${part}")
+    string(REGEX REPLACE " +$" "" device "${device}")
+    string(TOUPPER "${device}" device)
+    if(NOT part MATCHES "^[ -~]+$")
+        set(problem "holds a control character or one outside printable ASCII")
+    elseif(part MATCHES "[\\:*?\"<>|]")
+        set(problem "holds one of \\ : * ? \" < > |")
+    elseif(part MATCHES "[. ]$")
+        set(problem "ends in a dot or a blank")
+    elseif(device MATCHES "^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$")
+        string(CONCAT problem "is the device ${device} (CON, PRN, AUX, NUL, COM1-9 and LPT1-9 "
+                              "are devices, with any extension)")
+    else()
+        set(problem "")
+    endif()
+    set(${out} "${problem}" PARENT_SCOPE)
+endfunction()
+
+# Sets out to the files of dir and its subfolders, relative to dir with a
+# slash between their parts, sorted.
+function(trusted_files_found dir out)
+    file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${dir}" "${dir}/*")
+    list(SORT found)
+    set(${out} "${found}" PARENT_SCOPE)
+endfunction()
 
 # Sets out to why dir cannot be trusted, or to "" when it can.
 function(trusted_files_problem dir out)
@@ -35,6 +70,49 @@ function(trusted_files_problem dir out)
         set(${out} "${problem}" PARENT_SCOPE)
         return()
     endif()
+    trusted_files_found("${dir}" names)
+    set(taken "")  # lower-case names of the files and their folders so far
+    set(takers "")  # the file that took each
+    set(folders "")  # those of taken that are folders
+    foreach(name IN LISTS names)
+        if(NOT EXISTS "${dir}/${name}")
+            # CMake's lists split at a semicolon, its paths at a backslash.
+            string(CONCAT problem "a file in ${dir}, read as \"${name}\", has a semicolon or a "
+                                  "backslash in its name, which cannot be listed")
+            set(${out} "${problem}" PARENT_SCOPE)
+            return()
+        endif()
+        string(REPLACE "/" ";" parts "${name}")
+        set(path "")
+        foreach(part IN LISTS parts)
+            trusted_name_problem("${part}" problem)
+            if(problem)
+                string(CONCAT problem "the file \"${name}\" in ${dir} has a name Windows cannot "
+                                      "hold: \"${part}\" ${problem}")
+                set(${out} "${problem}" PARENT_SCOPE)
+                return()
+            endif()
+            string(APPEND path "${part}")
+            string(TOLOWER "${path}" lower)
+            list(FIND taken "${lower}" at)
+            list(FIND folders "${lower}" folder)
+            if(at GREATER_EQUAL 0 AND (path STREQUAL name OR folder LESS 0))
+                list(GET takers ${at} other)
+                string(CONCAT problem "the files \"${other}\" and \"${name}\" in ${dir} differ only "
+                                      "in case: Windows, which ignores case, sees \"${path}\" in both")
+                set(${out} "${problem}" PARENT_SCOPE)
+                return()
+            endif()
+            if(at LESS 0)
+                list(APPEND taken "${lower}")
+                list(APPEND takers "${name}")
+                if(NOT path STREQUAL name)
+                    list(APPEND folders "${lower}")
+                endif()
+            endif()
+            string(APPEND path "/")
+        endforeach()
+    endforeach()
     set(${out} "" PARENT_SCOPE)
 endfunction()
 
@@ -52,6 +130,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
     return()
 endif()
 
+get_filename_component(VENDOR_DIR "${VENDOR_DIR}" ABSOLUTE)
 if(STAND_IN_UTILITY)
     file(MAKE_DIRECTORY "${VENDOR_DIR}")
     file(COPY_FILE "${STAND_IN_UTILITY}" "${VENDOR_DIR}/winflash.exe" ONLY_IF_DIFFERENT)
@@ -65,19 +144,31 @@ if(STAND_IN_UTILITY)
 endif()
 
 trusted_files_problem("${VENDOR_DIR}" problem)
+if(NOT LIST)
+    if(problem)
+        message(NOTICE "${problem}")
+        message(FATAL_ERROR "No list of trusted files.")
+    endif()
+    return()
+endif()
 if(problem)
     message(FATAL_ERROR "No list of trusted files: ${problem}.")
 endif()
-file(GLOB names LIST_DIRECTORIES false RELATIVE "${VENDOR_DIR}" "${VENDOR_DIR}/*")
-list(SORT names)
-set(list "")
+trusted_files_found("${VENDOR_DIR}" names)
+set(lines "")
 foreach(name IN LISTS names)
-    if(NOT name MATCHES "^[ -~]+$")
-        message(FATAL_ERROR "No list of trusted files: the name of the file \"${name}\" in "
-                            "${VENDOR_DIR} is not printable ASCII.")
-    endif()
     file(SHA256 "${VENDOR_DIR}/${name}" sum)
     file(SIZE "${VENDOR_DIR}/${name}" size)
-    string(APPEND list "${sum} ${size} ${name}\n")
+    string(REPLACE "/" "\\" listed "${name}")
+    list(APPEND lines "${listed}\n${sum} ${size} ${listed}\n")
+endforeach()
+# Sorted by the names as listed, with their backslashes.
+list(SORT lines)
+set(list "")
+foreach(line IN LISTS lines)
+    string(FIND "${line}" "\n" end)
+    math(EXPR start "${end} + 1")
+    string(SUBSTRING "${line}" ${start} -1 line)
+    string(APPEND list "${line}")
 endforeach()
 write_if_changed("${LIST}" "${list}")

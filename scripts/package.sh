@@ -1,21 +1,20 @@
 #!/usr/bin/env bash
 # Builds the ZIP that support staff hand to a user, named after the program's
 # file version: BIOSUpdate.exe, the vendor's files in Zarel_bios (the flash
-# utility winflash.exe, the image K38KRPA24 and any others), a README and
-# SHA256SUMS.
+# utility winflash.exe, the image K38KRPA24 and any others, in their
+# subfolders too), a README and SHA256SUMS.
 #
 #   package.sh --vendor DIR [--cert CERT.pem --key KEY.pem [--ca CA.pem] [--timestamp URL]] [--out DIR]
 #
-# DIR holds the vendor's winflash.exe and K38KRPA24. The program is built in
-# build/package to trust exactly DIR's files (BIOSUPDATE_VENDOR_DIR). With
+# DIR holds the vendor's winflash.exe and K38KRPA24; a name the program could
+# not read (cmake/TrustedFiles.cmake says which) writes no ZIP. The program is
+# built in build/package to trust exactly DIR's files (BIOSUPDATE_VENDOR_DIR). With
 # --cert and --key the program in the ZIP is signed and verified (see sign.sh);
 # the build's own BIOSUpdate.exe stays unsigned. The ZIP goes into --out, by
 # default build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/version-block.sh"
-UTILITY=winflash.exe
-IMAGE=K38KRPA24
 
 usage() {
     sed -n 's/^#   //p' "$0" >&2
@@ -44,17 +43,12 @@ if [ -n "$cert" ] && [ -z "$key" ] || [ -z "$cert" ] && [ -n "$key" ]; then
 fi
 ((${#sign_options[@]} == 0)) || [ -n "$cert" ] || error "--ca and --timestamp need --cert and --key"
 
-# The vendor's files, by their exact names: the program looks for no other.
+# The vendor's files, by their exact names (the program looks for no other),
+# with names the program can read: the build's own check, without a build.
 [ -d "$vendor" ] || error "the vendor folder $vendor does not exist"
 vendor=$(cd "$vendor" && pwd)
-missing=()
-for name in "$UTILITY" "$IMAGE"; do
-    [ -f "$vendor/$name" ] || missing+=("$name")
-done
-if ((${#missing[@]})); then
-    found=$(cd "$vendor" && find . -maxdepth 1 -type f -printf '%P\n' | sort | paste -sd' ')
-    error "$vendor lacks ${missing[*]} (it holds: ${found:-nothing});" \
-        "the flash utility must be named $UTILITY and the image $IMAGE; no ZIP written"
+if ! problem=$(cmake -DVENDOR_DIR="$vendor" -P "$root/cmake/TrustedFiles.cmake" 2>&1); then
+    error "$(head -n 1 <<<"$problem"); no ZIP written"
 fi
 
 version=$(file_version)
@@ -73,9 +67,11 @@ cp "$build/BIOSUpdate.exe" "$stage/"
 names=() sums=""
 while IFS= read -r line; do
     name=${line#* * }
+    name=${name//\\//}  # a subfolder's file, as a ZIP and Linux name it
     names+=("Zarel_bios/$name")
     sums+="${line%% *}  $name"$'\n'
-    cp "$vendor/$name" "$stage/Zarel_bios/"
+    mkdir -p "$(dirname "$stage/Zarel_bios/$name")"
+    cp "$vendor/$name" "$stage/Zarel_bios/$name"
 done <"$build/res/TrustedFiles.txt"
 (cd "$stage/Zarel_bios" && sha256sum --quiet -c <<<"$sums") >/dev/null ||
     error "$vendor changed while the program was built; no ZIP written"

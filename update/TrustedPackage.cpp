@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "platform/Platform.h"
 #include "res/resource.h"
@@ -21,31 +20,8 @@ std::string Lower(std::string text) {
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-std::optional<Digest> ParseDigest(const std::string& hex) {
-    Digest digest;
-    if (hex.size() != 2 * digest.size()) return std::nullopt;
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        const int high = HexValue(hex[2 * i]);
-        const int low = HexValue(hex[2 * i + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        digest[i] = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return digest;
-}
-
-// A plain file name: no folder, no way out of the work folder.
-bool IsPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("\\/:") == std::string::npos;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 bool IsListed(const std::vector<TrustedFile>& files, const std::string& name) {
@@ -74,33 +50,13 @@ bool Matches(platform::KernelHandle file, const TrustedFile& trusted) {
 
 }  // namespace
 
-std::optional<std::vector<TrustedFile>> ParseTrustedFiles(const std::string& text) {
-    std::vector<TrustedFile> files;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string hex, size, name, rest;
-        if (!(fields >> hex >> size >> name) || (fields >> rest)) return std::nullopt;
-        std::optional<Digest> digest = ParseDigest(hex);
-        if (!digest || size.empty() || size.size() > 19 ||
-            !std::all_of(size.begin(), size.end(),
-                         [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) ||
-            !IsPlainName(name) || IsListed(files, name)) {
-            return std::nullopt;
-        }
-        files.push_back(TrustedFile{name, std::stoull(size), *digest});
-    }
-    if (files.empty()) return std::nullopt;
-    return files;
-}
-
 bool LoaderMayTake(const std::string& name) {
     const std::string lower = Lower(name);
     for (const char* kind : {".dll", ".drv", ".ocx", ".cpl"}) {
         if (EndsWith(lower, kind)) return true;
     }
-    return lower == std::string(kUtility) + ".local" || lower == std::string(kUtility) + ".manifest";
+    return lower == std::string(kUtility) + ".local" ||
+           lower == std::string(kUtility) + ".manifest";
 }
 
 HeldFiles::~HeldFiles() {

@@ -8,19 +8,9 @@
 #include <vector>
 
 #include "platform/Scoped.h"
-#include "update/Sha256.h"
+#include "update/TrustedList.h"
 
 namespace update {
-
-struct TrustedFile {
-    std::string name;
-    std::uint64_t size = 0;
-    Digest digest = {};
-};
-
-// Reads the built-in list: one "<SHA-256 in hex> <size> <name>" line each.
-// nullopt when a line is malformed or the list is empty.
-std::optional<std::vector<TrustedFile>> ParseTrustedFiles(const std::string& text);
 
 // Whether the system's loader could take a file of this name from the
 // utility's folder for the utility.

@@ -45,11 +45,13 @@ def traced(c, exe, through=(), **kwargs):
 
 
 def snapshot(folder):
-    """{name: (bytes, mtime_ns)} of a folder's files, or None without it."""
+    """{name: (bytes, mtime_ns)} of a folder's files and its subfolders', or
+    None without it."""
     folder = Path(folder)
     if not folder.is_dir():
         return None
-    return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in folder.iterdir()}
+    return {p.relative_to(folder).as_posix(): (p.read_bytes(), p.stat().st_mtime_ns)
+            for p in folder.rglob("*") if p.is_file()}
 
 
 def check_untouched(c, before, work, what):

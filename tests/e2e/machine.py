@@ -285,7 +285,7 @@ class Machine:
     def install(self, exe, folder, work_files=None):
         """Copies exe into a fresh folder under C:\\e2e and puts a work folder
         beside it: work_files None for none, {} for an empty one, or
-        {name: bytes}. Returns the unix path of the installed exe."""
+        {name: bytes} (a name may hold a subfolder: "lang/en.bin"). Returns the unix path of the installed exe."""
         target = self.drive_c / "e2e" / folder
         shutil.rmtree(target, ignore_errors=True)
         target.mkdir(parents=True)
@@ -295,6 +295,7 @@ class Machine:
             work = target / WORK_FOLDER
             work.mkdir()
             for name, data in work_files.items():
+                (work / name).parent.mkdir(parents=True, exist_ok=True)
                 (work / name).write_bytes(data)
         return installed
 

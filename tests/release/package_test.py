@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs scripts/package.sh with the build's vendor files and checks the ZIP
 it writes, signed and unsigned, the list of trusted files of the program in
-it, and that it writes none when a vendor file is missing or misnamed (nor
-does the build list such a folder's files).
+it (names with blanks and files in a subfolder too), and that it writes none
+when a vendor file is missing, misnamed or has a name the program cannot read
+(nor does the build list such a folder's files).
 
     package_test.py EXE VENDOR
 
@@ -47,6 +48,7 @@ def package(work, name, vendor_files, *options):
     vendor, out = work / name / 'vendor', work / name / 'out'
     vendor.mkdir(parents=True)
     for file_name, data in vendor_files.items():
+        (vendor / file_name).parent.mkdir(parents=True, exist_ok=True)
         (vendor / file_name).write_bytes(data)
     result = subprocess.run(['bash', str(ROOT / 'scripts' / 'package.sh'), '--vendor',
                              str(vendor), '--out', str(out), *options],
@@ -67,8 +69,9 @@ def check_zip(path, exe, vendor_files):
     check(program.machine == MACHINE_I386, 'the packaged BIOSUpdate.exe is not the 32-bit build')
     for name, data in shipped.items():
         check(entries[name] == data, '%s is not the vendor\'s' % name)
+    listed_names = {name.replace('/', '\\'): data for name, data in vendor_files.items()}
     trusted = ''.join('%s %d %s\n' % (hashlib.sha256(data).hexdigest(), len(data), name)
-                      for name, data in sorted(vendor_files.items())).encode()
+                      for name, data in sorted(listed_names.items())).encode()
     listed = program.resources().get((RT_RCDATA, TRUSTED_FILES, ENGLISH))
     check(listed == trusted, '%s: the program trusts %r, not the vendor\'s files'
           % (path.name, listed))
@@ -94,8 +97,10 @@ def main(argv):
     zip_name = 'BIOSUpdate-%s.zip' % file_version(exe)
     vendor = {p.name: p.read_bytes() for p in built_vendor.iterdir() if p.is_file()}
     winflash, image = vendor['winflash.exe'], vendor['K38KRPA24']
-    # A vendor may ship more files; they go into the ZIP and the list too.
-    with_notes = {**vendor, 'readme.txt': b'Vendor notes\r\n'}
+    # A vendor may ship more files, in subfolders too; they go into the ZIP
+    # and the list too.
+    with_notes = {**vendor, 'Release Notes.txt': b'Vendor notes\r\n',
+                  'lang/en-US.bin': b'strings', 'lang/ko/ko-KR.bin': b'strings'}
     with tempfile.TemporaryDirectory() as temp:
         work = Path(temp)
 
@@ -131,14 +136,24 @@ def main(argv):
               'two packagings of the same files differ: %s' % result.stderr)
 
         broken = {
-            'no_utility': ({'K38KRPA24': image}, 'winflash.exe'),
-            'image_renamed': ({'winflash.exe': winflash, 'K38KRPA25': image}, 'K38KRPA24'),
-            'image_lower_case': ({'winflash.exe': winflash, 'k38krpa24': image}, 'K38KRPA24'),
+            'no_utility': ({'K38KRPA24': image}, 'lacks winflash.exe'),
+            'image_renamed': ({'winflash.exe': winflash, 'K38KRPA25': image}, 'lacks K38KRPA24'),
+            'image_lower_case': ({'winflash.exe': winflash, 'k38krpa24': image},
+                                 'lacks K38KRPA24'),
         }
-        for name, (files, missing) in broken.items():
+        # Names the program could not read, each with the reason.
+        for i, (bad, reason) in enumerate([
+                ('Notes?.txt', '"Notes?.txt" holds one of'),
+                ('lang/CON.txt', '"CON.txt" is the device CON'),
+                ('Notes.', '"Notes." ends in a dot or a blank'),
+                ('Notes\x01', '"Notes\x01" holds a control character'),
+                ('WINFLASH.EXE', '"WINFLASH.EXE" and "winflash.exe" in'),
+                ('k38krpa24/notes', 'sees "k38krpa24" in both')]):
+            broken['bad_name_%d' % i] = ({**vendor, bad: b'x'}, reason)
+        for name, (files, reason) in broken.items():
             result, out = package(work, name, files)
             check(result.returncode != 0, '%s: package.sh succeeded' % name)
-            check('lacks %s' % missing in result.stderr and 'no ZIP' in result.stderr,
+            check(reason in result.stderr and 'no ZIP' in result.stderr,
                   '%s: unclear error %r' % (name, result.stderr))
             check(not out.exists() or not any(out.iterdir()), '%s: a file was written' % name)
             # Nor does the build list such a folder.
@@ -148,7 +163,7 @@ def main(argv):
                                      str(ROOT / 'cmake' / 'TrustedFiles.cmake')],
                                     capture_output=True, text=True)
             check(result.returncode != 0 and not listed.exists()
-                  and 'lacks %s' % missing in ' '.join(result.stderr.split()),
+                  and reason in ' '.join(result.stderr.split()),
                   '%s: the build lists the files: %r' % (name, result.stderr))
 
     for message in failures:
