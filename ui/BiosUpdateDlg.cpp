@@ -281,8 +281,9 @@ void CBiosUpdateDlg::KeepInFront() {
 // The top-level windows with what the plan reads of them, each a call into
 // the window system: every window's process (kept from one look to the
 // next, as it never changes), whether the utility's
-// windows and whatever stands above the screen are visible, and whether the
-// screen is topmost.
+// windows and whatever stands above the screen are visible, whether the
+// screen is topmost, and of the utility's visible windows, whether they are
+// minimised, where they lie, whether they are cloaked and on a display.
 std::vector<platform::TopLevelWindow> CBiosUpdateDlg::ListWindows(
     const std::vector<unsigned long>& utility) {
     const platform::WindowHandle screen = GetSafeHwnd();
@@ -299,8 +300,18 @@ std::vector<platform::TopLevelWindow> CBiosUpdateDlg::ListWindows(
         if (window == screen) {
             w.topmost = Os().IsTopmost(window);
             aboveScreen = false;
-        } else if (aboveScreen ||
-                   std::find(utility.begin(), utility.end(), w.processId) != utility.end()) {
+        } else if (std::find(utility.begin(), utility.end(), w.processId) != utility.end()) {
+            w.visible = Os().IsWindowVisible(window);
+            w.minimised = w.visible && Os().IsIconic(window);
+            if (w.visible && !w.minimised) {
+                w.frame = Os().GetWindowRect(window);
+                w.cloaked = Os().IsCloaked(window);
+                // The dearest read, only where it can matter.
+                const platform::Rect& f = w.frame;
+                w.onDisplay =
+                    !w.cloaked && f.left < f.right && f.top < f.bottom && Os().IsOnDisplay(window);
+            }
+        } else if (aboveScreen) {
             w.visible = Os().IsWindowVisible(window);
         }
         windows.push_back(w);
