@@ -123,9 +123,8 @@ void FakePlatform::CenterWindow(platform::WindowHandle) { Record("CenterWindow")
 
 // iconic is the dialog's own; another window's is listed.
 bool FakePlatform::IsIconic(platform::WindowHandle window) {
-    if (window == DialogWindow()) return iconic;
-    const platform::TopLevelWindow* w = FindTopLevel(window);
-    return w && w->minimised;
+    const platform::TopLevelWindow* w = window == DialogWindow() ? nullptr : FindTopLevel(window);
+    return w ? w->minimised : iconic;
 }
 
 bool FakePlatform::ShowWindow(platform::WindowHandle, int command) {
