@@ -7,6 +7,38 @@
 
 using platform::Os;
 
+namespace {
+// The primary display, which the screen covers.
+platform::Rect PrimaryDisplay() {
+    return platform::Rect{0, 0, Os().GetSystemMetrics(win::SM_CXSCREEN),
+                          Os().GetSystemMetrics(win::SM_CYSCREEN)};
+}
+
+void Place(platform::WindowHandle screen, const platform::Rect& display, unsigned flags) {
+    Os().SetWindowPos(screen, platform::ZOrder::Topmost, 0, 0, display.right, display.bottom,
+                      flags);
+}
+
+bool Overlap(const platform::Rect& a, const platform::Rect& b) {
+    return std::min(a.right, b.right) > std::max(a.left, b.left) &&
+           std::min(a.bottom, b.bottom) > std::max(a.top, b.top);
+}
+
+// What the plan reads of a window of the utility, the cheap first. Asking the
+// system whether a window lies on a display costs far more than the rest: it
+// is asked only of a window off the display the screen covers.
+void ReadUtilityWindow(platform::TopLevelWindow& w, const platform::Rect& display) {
+    w.visible = Os().IsWindowVisible(w.window);
+    w.minimised = w.visible && Os().IsIconic(w.window);
+    if (!w.visible || w.minimised) return;
+    w.frame = Os().GetWindowRect(w.window);
+    w.cloaked = Os().IsCloaked(w.window);
+    const platform::Rect& f = w.frame;
+    const bool empty = f.left >= f.right || f.top >= f.bottom;
+    w.onDisplay = !w.cloaked && !empty && (Overlap(f, display) || Os().IsOnDisplay(w.window));
+}
+}  // namespace
+
 CScreenKeeper::CScreenKeeper() : m_pProcessLock(Os().CreateLock()) {}
 
 void CScreenKeeper::ShowUtilityProcesses(const std::vector<unsigned long>& processIds) {
@@ -28,19 +60,22 @@ std::vector<unsigned long> CScreenKeeper::CopyUtilityProcesses() const {
 // or the screen's own activation come after it, and the window must not stay
 // under the screen.
 void CScreenKeeper::KeepInFront(platform::WindowHandle screen) {
+    const platform::Rect display = PrimaryDisplay();
     std::vector<unsigned long> utility = CopyUtilityProcesses();
     ui::FrontPlan plan;
     if (m_bUtilityShown || utility != m_arrLookedFor || m_nTicksToLook == 0) {
-        if (!utility.empty()) plan = ui::PlanFront(ListWindows(screen, utility), screen, utility);
+        if (!utility.empty()) {
+            plan = ui::PlanFront(ListWindows(screen, utility, display), screen, utility);
+        }
         m_bUtilityShown = !plan.utilityWindows.empty();
         m_arrLookedFor = utility;
         m_nTicksToLook = kTicksPerLook;
     }
     --m_nTicksToLook;
     if (plan.utilityWindows.empty()) {
-        CoverScreen(screen);
+        Place(screen, display, win::SWP_SHOWWINDOW);
     } else {
-        MakeRoomFor(screen, plan);
+        MakeRoomFor(screen, display, plan);
     }
 }
 
@@ -51,7 +86,8 @@ void CScreenKeeper::KeepInFront(platform::WindowHandle screen) {
 // screen is topmost, and of the utility's visible windows, whether they are
 // minimised, where they lie, whether they are cloaked and on a display.
 std::vector<platform::TopLevelWindow> CScreenKeeper::ListWindows(
-    platform::WindowHandle screen, const std::vector<unsigned long>& utility) {
+    platform::WindowHandle screen, const std::vector<unsigned long>& utility,
+    const platform::Rect& display) {
     std::map<platform::WindowHandle, unsigned long> processOf;
     std::vector<platform::TopLevelWindow> windows;
     bool aboveScreen = true;
@@ -66,16 +102,7 @@ std::vector<platform::TopLevelWindow> CScreenKeeper::ListWindows(
             w.topmost = Os().IsTopmost(window);
             aboveScreen = false;
         } else if (std::find(utility.begin(), utility.end(), w.processId) != utility.end()) {
-            w.visible = Os().IsWindowVisible(window);
-            w.minimised = w.visible && Os().IsIconic(window);
-            if (w.visible && !w.minimised) {
-                w.frame = Os().GetWindowRect(window);
-                w.cloaked = Os().IsCloaked(window);
-                // The dearest read, only where it can matter.
-                const platform::Rect& f = w.frame;
-                w.onDisplay =
-                    !w.cloaked && f.left < f.right && f.top < f.bottom && Os().IsOnDisplay(window);
-            }
+            ReadUtilityWindow(w, display);
         } else if (aboveScreen) {
             w.visible = Os().IsWindowVisible(window);
         }
@@ -86,9 +113,7 @@ std::vector<platform::TopLevelWindow> CScreenKeeper::ListWindows(
 }
 
 void CScreenKeeper::CoverScreen(platform::WindowHandle screen) {
-    Os().SetWindowPos(screen, platform::ZOrder::Topmost, 0, 0,
-                      Os().GetSystemMetrics(win::SM_CXSCREEN),
-                      Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW);
+    Place(screen, PrimaryDisplay(), win::SWP_SHOWWINDOW);
 }
 
 // The screen keeps the whole display and stays topmost without taking the
@@ -96,12 +121,10 @@ void CScreenKeeper::CoverScreen(platform::WindowHandle screen) {
 // The utility's windows then go topmost above it, in their own order, and
 // the top one gets the focus. Their threads are not ours to wait for: a hung
 // utility must not stop the screen.
-void CScreenKeeper::MakeRoomFor(platform::WindowHandle screen, const ui::FrontPlan& plan) {
+void CScreenKeeper::MakeRoomFor(platform::WindowHandle screen, const platform::Rect& display,
+                                const ui::FrontPlan& plan) {
     const unsigned keepPlace = plan.coverAgain ? 0 : win::SWP_NOZORDER;
-    Os().SetWindowPos(screen, platform::ZOrder::Topmost, 0, 0,
-                      Os().GetSystemMetrics(win::SM_CXSCREEN),
-                      Os().GetSystemMetrics(win::SM_CYSCREEN),
-                      win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE | keepPlace);
+    Place(screen, display, win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE | keepPlace);
     for (auto w = plan.raise.rbegin(); w != plan.raise.rend(); ++w) {
         Os().SetWindowPos(
             *w, platform::ZOrder::Topmost, 0, 0, 0, 0,

@@ -27,9 +27,12 @@ public:
 
 private:
     std::vector<unsigned long> CopyUtilityProcesses() const;
+    // display: the one the screen covers.
     std::vector<platform::TopLevelWindow> ListWindows(platform::WindowHandle screen,
-                                                      const std::vector<unsigned long>& utility);
-    static void MakeRoomFor(platform::WindowHandle screen, const ui::FrontPlan& plan);
+                                                      const std::vector<unsigned long>& utility,
+                                                      const platform::Rect& display);
+    static void MakeRoomFor(platform::WindowHandle screen, const platform::Rect& display,
+                            const ui::FrontPlan& plan);
 
     // The utility's processes, only under m_pProcessLock.
     std::unique_ptr<platform::Lock> m_pProcessLock;
