@@ -72,6 +72,7 @@ public:
     unsigned long ResumeThread(KernelHandle thread) override;
     bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
     KernelHandle OpenProcess(unsigned long processId) override;
+    KernelHandle OpenProcessToHold(unsigned long processId) override;
 
     // Jobs (Win32Job.cpp)
     KernelHandle CreateJobObject() override;
@@ -107,6 +108,9 @@ public:
     std::vector<WindowHandle> EnumTopLevelWindows() override;
     unsigned long GetWindowProcessId(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;
+    Rect GetWindowRect(WindowHandle window) override;
+    bool IsCloaked(WindowHandle window) override;
+    bool IsOnDisplay(WindowHandle window) override;
     bool IsTopmost(WindowHandle window) override;
     WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(WindowHandle window) override;

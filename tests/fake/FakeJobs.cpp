@@ -71,6 +71,16 @@ platform::KernelHandle FakePlatform::OpenProcess(unsigned long processId) {
     return handle;
 }
 
+platform::KernelHandle FakePlatform::OpenProcessToHold(unsigned long processId) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("OpenProcessToHold " + std::to_string(processId));
+    auto process = processes_.find(processId);
+    if (process == processes_.end() || process->second.endUs <= nowUs_) return nullptr;
+    platform::KernelHandle handle = NewHandle("held process");
+    processHandles_[handle] = processId;
+    return handle;
+}
+
 platform::KernelHandle FakePlatform::CreateJobObject() {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("CreateJobObject");

@@ -133,6 +133,7 @@ public:
     unsigned long ResumeThread(platform::KernelHandle thread) override;
     bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
     platform::KernelHandle OpenProcess(unsigned long processId) override;
+    platform::KernelHandle OpenProcessToHold(unsigned long processId) override;
     platform::KernelHandle CreateJobObject() override;
     platform::KernelHandle CreateJobCompletionPort(platform::KernelHandle job) override;
     bool AssignProcessToJobObject(platform::KernelHandle job,
@@ -169,6 +170,9 @@ public:
     std::vector<platform::WindowHandle> EnumTopLevelWindows() override;
     unsigned long GetWindowProcessId(platform::WindowHandle window) override;
     bool IsWindowVisible(platform::WindowHandle window) override;
+    platform::Rect GetWindowRect(platform::WindowHandle window) override;
+    bool IsCloaked(platform::WindowHandle window) override;
+    bool IsOnDisplay(platform::WindowHandle window) override;
     bool IsTopmost(platform::WindowHandle window) override;
     platform::WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(platform::WindowHandle window) override;

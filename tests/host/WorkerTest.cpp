@@ -177,6 +177,8 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
         EXPECT_LE(events.back().timeUs, 22'000'000 + (lost ? kJobPollUs : 0));
         EXPECT_EQ(markerWrites.size(), 1u);
         EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), lost ? 0 : 1);
+        // The helper's id is held, once, for as long as it is shown.
+        EXPECT_EQ(os.CountCalls("OpenProcessToHold"), 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         // The dialog learns of the helper, whose windows it must show, and
         // of the end.
