@@ -13,6 +13,7 @@
 #include "platform/framework/CDialog.h"
 #include "ui/FrontPlan.h"
 #include "ui/MemoryDc.h"
+#include "ui/PowerWake.h"
 #include "ui/RunState.h"
 #include "update/WorkerHost.h"
 
@@ -68,6 +69,7 @@ public:
     void RecordNothingDone() override { m_bNothingDone = true; }
     void PostFinish() override;
     void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) override;
+    void WakeOnPowerChange(platform::KernelHandle port) override { m_powerWake.Attach(port); }
 
     // A copy of the status line, taken under the status lock.
     std::string CopyStatus() const;
@@ -121,6 +123,7 @@ private:
     // The window as the worker knows it: copied before the worker starts,
     // never changed while it runs.
     platform::WindowHandle m_hWorkerWindow = nullptr;
+    CPowerWake m_powerWake;
     // The flash utility's processes, told by the worker; only under
     // m_pProcessLock.
     std::unique_ptr<platform::Lock> m_pProcessLock;

@@ -86,12 +86,21 @@ bool StartInJob(const FlashLaunch& launch, KernelHandle job, ScopedProcess& star
     return true;
 }
 
+// Until the process has ended, or the wait fails.
+void WaitForProcess(const ScopedProcess& started, PowerWatch& power) {
+    do {
+        power.Read();
+    } while (Os().WaitForSingleObject(started.process.Get(), kJobPollMs) == win::WAIT_TIMEOUT);
+}
+
 // The port's messages may be lost: the job's own count decides the end.
 void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& started,
-                ProcessList& shown) {
+                ProcessList& shown, PowerWatch& power) {
     JobGuard guard(job, started.processId);
+    PowerWatch::WakeUp wake(power, port);
     std::vector<unsigned long> running;
     for (;;) {
+        power.Read();
         unsigned long message = 0;
         unsigned long processId = 0;
         if (!port) {
@@ -102,7 +111,7 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
         }
         unsigned long active = 0;
         if (!Os().GetJobActiveProcesses(job, active)) {
-            Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
+            WaitForProcess(started, power);
             return;
         }
         if (active == 0) return;
@@ -112,7 +121,7 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
 
 }  // namespace
 
-void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
+void RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power) {
     AutoCloseHandle job(Os().CreateJobObject());
     AutoCloseHandle port(job.Get() ? Os().CreateJobCompletionPort(job.Get()) : nullptr);
     ScopedProcess started;
@@ -129,9 +138,9 @@ void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
     ProcessList shown(host);
     shown.Show({started.processId});
     if (held) {
-        WaitForJob(job.Get(), port.Get(), started, shown);
+        WaitForJob(job.Get(), port.Get(), started, shown, power);
     } else {
-        Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
+        WaitForProcess(started, power);
     }
 }
 
