@@ -252,41 +252,32 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
 TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNothingElse) {
     const platform::PowerStatus off{0, 80}, on{1, 79}, unknown{255, 80};
     const std::optional<platform::PowerStatus> unreadable;
+    const std::vector<std::pair<std::int64_t, unsigned>> warnedAndBack = {{21'000'000, 145},
+                                                                          {31'000'000, 137}};
     struct Case {
-        const char* what;
         std::map<std::int64_t, std::optional<platform::PowerStatus>> power;
-        const char* jobFailure;
+        std::string failure;  // a job step that fails, or "text": no string 145
         std::vector<std::pair<std::int64_t, unsigned>> statuses;  // after 137
     } cases[] = {
-        {"unplugged", {{20'500'000, off}}, "", {{21'000'000, 145}}},
-        {"back", {{20'500'000, off}, {30'500'000, on}}, "", {{21'000'000, 145}, {31'000'000, 137}}},
-        {"unplugged before the start", {{11'000'000, off}}, "", {{11'000'000, 145}}},
-        {"unreadable", {{20'500'000, unreadable}}, "", {}},
-        {"unknown", {{20'500'000, unknown}}, "", {}},
-        {"unreadable while warned",
-         {{20'500'000, off}, {30'500'000, unreadable}, {40'500'000, unknown}, {50'500'000, on}},
+        {{{20'500'000, off}, {30'500'000, on}}, "", warnedAndBack},
+        {{{11'000'000, off}}, "", {{11'000'000, 145}}},  // before the utility starts
+        {{{20'500'000, unreadable}, {30'500'000, unknown}}, "", {}},
+        {{{20'500'000, off}, {30'500'000, unreadable}, {40'500'000, unknown}, {50'500'000, on}},
          "",
          {{21'000'000, 145}, {51'000'000, 137}}},
-        {"no port",
-         {{20'500'000, off}, {30'500'000, on}},
-         "port",
-         {{21'000'000, 145}, {31'000'000, 137}}},
-        {"no job",
-         {{20'500'000, off}, {30'500'000, on}},
-         "job",
-         {{21'000'000, 145}, {31'000'000, 137}}},
-        {"no count", {{20'500'000, off}}, "count", {{21'000'000, 145}}},
-        {"no warning text", {{20'500'000, off}, {30'500'000, on}}, "no 145", {}},
+        {{{20'500'000, off}, {30'500'000, on}}, "port", warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "job", warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "text", {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(testing::Message() << c.power.size() << " changes, failure " << c.failure);
         os.AdvanceUs(-os.NowUs());
         os.calls.clear();
         os.processStarts.clear();
         os.powerFrom = c.power;
-        os.jobFailures = {c.jobFailure};
+        os.jobFailures = {c.failure};
         os.missingStrings = {};
-        if (std::string(c.jobFailure) == "no 145") os.missingStrings = {145};
+        if (c.failure == "text") os.missingStrings = {145};
         std::vector<fake::Call> events = Run("K38KRPA23");
         ASSERT_EQ(events.size(), 5 + c.statuses.size());
         EXPECT_EQ(events[3].what, "status " + Text(137));
@@ -301,7 +292,7 @@ TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNo
         EXPECT_EQ(markerWrites[0].timeUs, 72'000'000);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         // The dialog may wake the wait on its port only while the port is open.
-        ASSERT_EQ(wakePorts.size(), std::string(c.jobFailure) == "job" ? 0u : 2u);
+        ASSERT_EQ(wakePorts.size(), c.failure == "job" ? 0u : 2u);
         if (!wakePorts.empty()) {
             EXPECT_EQ(wakePorts.back(), nullptr);
         }
