@@ -106,6 +106,7 @@ CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lpa
             if (wParam == win::PBT_APMQUERYSUSPEND || wParam == win::PBT_APMSUSPEND) {
                 return win::BROADCAST_QUERY_DENY;
             }
+            if (wParam == win::PBT_APMPOWERSTATUSCHANGE) m_powerWake.Wake();
             break;
         case win::WM_CLOSE:
             RemoveWorkFolder();

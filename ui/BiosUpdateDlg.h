@@ -11,6 +11,7 @@
 #include "platform/Scoped.h"
 #include "platform/framework/CDialog.h"
 #include "ui/MemoryDc.h"
+#include "ui/PowerWake.h"
 #include "ui/RunState.h"
 #include "ui/ScreenKeeper.h"
 #include "update/WorkerHost.h"
@@ -62,6 +63,7 @@ public:
     void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) override {
         m_keeper.ShowUtilityProcesses(processIds);
     }
+    void WakeOnPowerChange(platform::KernelHandle port) override { m_powerWake.Attach(port); }
 
     // A copy of the status line, taken under the status lock.
     std::string CopyStatus() const;
@@ -120,6 +122,7 @@ private:
     platform::WindowHandle m_hWorkerWindow = nullptr;
     // The screen's place among the windows, the utility's told by the worker.
     CScreenKeeper m_keeper;
+    CPowerWake m_powerWake;
     platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
     // Only the run's own signals end it; a message number alone proves

@@ -62,7 +62,7 @@ void CHWDriverDownloadThread::RunProcessAndWait(std::string application, std::st
                                                 std::string directory) {
     update::RunUtility(
         update::FlashLaunch{std::move(application), std::move(commandLine), std::move(directory)},
-        *m_pDlg);
+        *m_pDlg, m_power);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.
@@ -94,6 +94,7 @@ void CHWDriverDownloadThread::FlashPackage() {
             return;
         }
         ShowStatus(IDS_UPDATING);
+        m_power.Read();
         Os().Sleep(1000);
         if (startable) {
             RunProcessAndWait(launch->application, launch->commandLine, launch->directory);

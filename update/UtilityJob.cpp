@@ -116,12 +116,21 @@ bool StartInJob(const FlashLaunch& launch, KernelHandle job, ScopedProcess& star
     return true;
 }
 
+// Until the process has ended, or the wait fails.
+void WaitForProcess(const ScopedProcess& started, PowerWatch& power) {
+    do {
+        power.Read();
+    } while (Os().WaitForSingleObject(started.process.Get(), kJobPollMs) == win::WAIT_TIMEOUT);
+}
+
 // The port's messages may be lost: the job's own count decides the end.
 void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& started,
-                ProcessList& shown) {
+                ProcessList& shown, PowerWatch& power) {
     JobGuard guard(job, started.processId);
+    PowerWatch::WakeUp wake(power, port);
     std::vector<unsigned long> running;
     for (;;) {
+        power.Read();
         unsigned long message = 0;
         unsigned long processId = 0;
         if (!port) {
@@ -132,7 +141,7 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
         }
         unsigned long active = 0;
         if (!Os().GetJobActiveProcesses(job, active)) {
-            Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
+            WaitForProcess(started, power);
             return;
         }
         if (active == 0) return;
@@ -142,7 +151,7 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
 
 }  // namespace
 
-void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
+void RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power) {
     AutoCloseHandle job(Os().CreateJobObject());
     AutoCloseHandle port(job.Get() ? Os().CreateJobCompletionPort(job.Get()) : nullptr);
     ScopedProcess started;
@@ -158,9 +167,9 @@ void RunUtility(const FlashLaunch& launch, WorkerHost& host) {
     started.thread.Reset();
     ProcessList shown(host, job.Get(), started.processId);
     if (held) {
-        WaitForJob(job.Get(), port.Get(), started, shown);
+        WaitForJob(job.Get(), port.Get(), started, shown, power);
     } else {
-        Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
+        WaitForProcess(started, power);
     }
 }
 

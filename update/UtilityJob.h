@@ -3,6 +3,7 @@
 #pragma once
 
 #include "update/FlashCommand.h"
+#include "update/PowerWatch.h"
 #include "update/WorkerHost.h"
 
 namespace update {
@@ -10,13 +11,15 @@ namespace update {
 // How often the job's processes are read while no message comes. The job's
 // port tells of new processes and of the end at once; the poll only covers
 // lost messages, and each read wakes the system's server, so it is rare.
+// Every wait for the utility wakes at least this often to read the power.
 constexpr unsigned long kJobPollMs = 1000;
 
 // Starts the utility suspended, puts it in a job where the system allows,
 // gives it the instance guard, lets it run, and returns once it and every
 // process of its job have ended; without a job, once it has ended. Returns at
 // once when it cannot be started, and ends it unrun when it cannot be
-// resumed. Keeps host told of the utility's processes while they run.
-void RunUtility(const FlashLaunch& launch, WorkerHost& host);
+// resumed. Keeps host told of the utility's processes while they run, and
+// power read at every wake of the wait.
+void RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power);
 
 }  // namespace update

@@ -56,6 +56,8 @@ public:
     // false when none came within milliseconds.
     virtual bool GetJobMessage(KernelHandle port, unsigned long milliseconds,
                                unsigned long& message, unsigned long& processId) = 0;
+    // Queues message on the port as a job's message naming no process.
+    virtual bool PostJobMessage(KernelHandle port, unsigned long message) = 0;
     // Runs entry(argument) on a new thread whose handle the caller never sees.
     virtual bool StartThread(ThreadEntry entry, void* argument) = 0;
     virtual std::unique_ptr<Lock> CreateLock() = 0;

@@ -82,6 +82,7 @@ public:
     bool OwnJobAllowsBreakaway() override;
     bool GetJobProcessIds(KernelHandle job, std::vector<unsigned long>& ids) override;
     bool GetJobActiveProcesses(KernelHandle job, unsigned long& count) override;
+    bool PostJobMessage(KernelHandle port, unsigned long message) override;
     bool GetJobMessage(KernelHandle port, unsigned long milliseconds, unsigned long& message,
                        unsigned long& processId) override;
     bool StartThread(ThreadEntry entry, void* argument) override;

@@ -149,4 +149,14 @@ bool FakePlatform::GetJobMessage(platform::KernelHandle port, unsigned long mill
     return true;
 }
 
+bool FakePlatform::PostJobMessage(platform::KernelHandle port, unsigned long message) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("PostJobMessage " + std::to_string(message));
+    std::vector<JobMessage>& queue = portMessages_[port];
+    auto later = std::find_if(queue.begin(), queue.end(),
+                              [&](const JobMessage& m) { return m.timeUs > nowUs_; });
+    queue.insert(later, JobMessage{nowUs_, message, 0});
+    return true;
+}
+
 }  // namespace fake

@@ -144,6 +144,7 @@ public:
     bool GetJobActiveProcesses(platform::KernelHandle job, unsigned long& count) override;
     bool GetJobMessage(platform::KernelHandle port, unsigned long milliseconds,
                        unsigned long& message, unsigned long& processId) override;
+    bool PostJobMessage(platform::KernelHandle port, unsigned long message) override;
     bool StartThread(platform::ThreadEntry entry, void* argument) override;
     std::unique_ptr<platform::Lock> CreateLock() override;
 

@@ -200,6 +200,15 @@ TEST_F(DialogFixture, SuspendIsRefusedButStandbyAndOtherEventsPassOn) {
         EXPECT_EQ(Send(dialog, win::WM_POWERBROADCAST, passed, 0), kDefault);
     }
     EXPECT_EQ(os.CountCalls(Trace("Default", win::WM_POWERBROADCAST)), 4);
+    // A change of the power status wakes the worker's wait, and only while
+    // its port is open.
+    EXPECT_EQ(os.CountCalls("PostJobMessage"), 0);
+    platform::AutoCloseHandle port(os.CreateJobCompletionPort(nullptr));
+    dialog.WakeOnPowerChange(port.Get());
+    Send(dialog, win::WM_POWERBROADCAST, win::PBT_APMPOWERSTATUSCHANGE, 0);
+    dialog.WakeOnPowerChange(nullptr);
+    Send(dialog, win::WM_POWERBROADCAST, win::PBT_APMPOWERSTATUSCHANGE, 0);
+    EXPECT_EQ(os.CountCalls(Trace("PostJobMessage", kPowerChangeMessage)), 1);
 }
 
 TEST_F(DialogFixture, LogOffAndShutDownAreRefused) {
