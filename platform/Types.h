@@ -69,6 +69,11 @@ struct TopLevelWindow {
     unsigned long processId = 0;
     bool visible = false;
     bool topmost = false;
+    bool minimised = false;
+    // Hidden by the system although visible.
+    bool cloaked = false;
+    Rect frame;              // in screen coordinates
+    bool onDisplay = false;  // some of it lies on a display
 };
 
 struct ProcessInfo {

@@ -34,6 +34,7 @@ constexpr unsigned WM_APP = 0x8000;
 // WM_POWERBROADCAST
 constexpr unsigned PBT_APMQUERYSUSPEND = 0;
 constexpr unsigned PBT_APMSUSPEND = 4;
+constexpr unsigned PBT_APMPOWERSTATUSCHANGE = 10;
 constexpr long BROADCAST_QUERY_DENY = 0x424D5144;
 
 // WM_SYSCOMMAND: wParam & 0xFFF0
@@ -96,6 +97,7 @@ constexpr unsigned long JOB_OBJECT_MSG_EXIT_PROCESS = 7;
 constexpr unsigned long JOB_OBJECT_MSG_NEW_PROCESS = 6;
 constexpr unsigned long JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO = 4;
 constexpr unsigned long INFINITE = 0xFFFFFFFF;
+constexpr unsigned long WAIT_TIMEOUT = 0x102;
 
 // Power requests
 constexpr unsigned long ES_SYSTEM_REQUIRED = 0x00000001;

@@ -7,7 +7,10 @@
 # alone; the 32-bit build's are then counted as skipped.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh || exit 1
+apt_report=$(mktemp)
+BIOSUPDATE_APT_REPORT=$apt_report bash scripts/install-deps.sh || exit 1
+apt_error=$(cat "$apt_report")
+rm -f "$apt_report"
 eval "$(tests/wine/wine.sh env)" || exit 1
 
 # A fresh Wine prefix for every run of the suite.
@@ -53,13 +56,16 @@ for preset in "${built[@]}"; do
         run_ctest windows -LE wine
         not_run=$(ctest --preset windows -N -L wine | sed -nE 's/^Total Tests: ([0-9]+)$/\1/p')
         skipped=$((skipped + ${not_run:-0}))
-        echo "The 32-bit programs were built and checked but not run (${not_run:-0} tests" \
-            "skipped): $BIOSUPDATE_WINE_WHY."
+        not_run_note="The 32-bit programs were built and checked but not run (${not_run:-0} tests"
+        not_run_note+=" skipped): $BIOSUPDATE_WINE_WHY"
+        [ -z "$apt_error" ] || not_run_note+="; apt said: $apt_error"
     else
         run_ctest "$preset"
     fi
 done
 
 echo
+# Last before the summary, where it cannot scroll by unseen.
+[ -z "${not_run_note:-}" ] || echo "$not_run_note."
 echo "$passed passed, $failed failed, $skipped skipped"
 exit "$status"

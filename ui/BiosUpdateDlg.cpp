@@ -1,13 +1,9 @@
 #include "ui/BiosUpdateDlg.h"
 
-#include <algorithm>
-#include <map>
-
 #include "app/Markers.h"
 #include "app/WorkFolder.h"
 #include "platform/Win32Constants.h"
 #include "res/resource.h"
-#include "ui/FrontPlan.h"
 #include "update/DownloadThread.h"
 
 using platform::Os;
@@ -38,7 +34,6 @@ CBiosUpdateDlg::CBiosUpdateDlg(CDialog* parent)
     : CDialog(IDD_BIOSUPDATE_DIALOG, parent),
       m_hIcon(Os().LoadIconA(IDR_MAINFRAME)),
       m_pStatusLock(Os().CreateLock()),
-      m_pProcessLock(Os().CreateLock()),
       m_hBlackBrush(Os().CreateSolidBrush(kBlack)) {}
 
 CBiosUpdateDlg::~CBiosUpdateDlg() { Os().VariantClear(m_varValue); }
@@ -77,7 +72,7 @@ bool CBiosUpdateDlg::OnInitDialog() {
     }
 
     m_run.Take(ui::Signal::Confirmed);
-    CoverScreen();
+    CScreenKeeper::CoverScreen(window);
     Os().CenterWindow(window);
     Os().LoadStringA(IDS_INITIALIZING, m_strMessage);
     Os().Sleep(2000);
@@ -111,6 +106,7 @@ CDialog::Lresult CBiosUpdateDlg::WindowProc(unsigned message, Wparam wParam, Lpa
             if (wParam == win::PBT_APMQUERYSUSPEND || wParam == win::PBT_APMSUSPEND) {
                 return win::BROADCAST_QUERY_DENY;
             }
+            if (wParam == win::PBT_APMPOWERSTATUSCHANGE) m_powerWake.Wake();
             break;
         case win::WM_CLOSE:
             RemoveWorkFolder();
@@ -150,7 +146,7 @@ void CBiosUpdateDlg::OnTimer(Wparam id) {
             m_nAnimStep = m_nAnimStep >= 31 ? 0 : m_nAnimStep + 1;
             // A minimised window ignores placement until it is restored.
             if (Os().IsIconic(window)) Os().ShowWindow(window, win::SW_RESTORE);
-            KeepInFront();
+            m_keeper.KeepInFront(window);
             Repaint(window);
             // The run's own signals, should their messages have been lost:
             // posted messages come before a tick.
@@ -223,16 +219,6 @@ void CBiosUpdateDlg::PostFinish() {
     Os().PostMessageA(window, WM_UPDATE_FINISH, 0, 0);
 }
 
-void CBiosUpdateDlg::ShowUtilityProcesses(const std::vector<unsigned long>& processIds) {
-    platform::ScopedLock hold(*m_pProcessLock);
-    m_arrUtilityProcesses = processIds;
-}
-
-std::vector<unsigned long> CBiosUpdateDlg::CopyUtilityProcesses() const {
-    platform::ScopedLock hold(*m_pProcessLock);
-    return m_arrUtilityProcesses;
-}
-
 // A queue that refuses the message (full, say) must not keep the run from
 // ending: the quit is then taken at once.
 void CBiosUpdateDlg::PostQuit() {
@@ -251,91 +237,6 @@ std::string CBiosUpdateDlg::CopyStatus() const {
 void CBiosUpdateDlg::SetStatus(const std::string& text) {
     platform::ScopedLock hold(*m_pStatusLock);
     m_strStatus = text;
-}
-
-// In front of everything but the flash utility's own windows, which the user
-// must see and answer.
-// A look at the windows costs calls into the window system, so while the
-// utility shows nothing it comes at every third tick, and at once when the
-// utility's processes change; the ticks between cover the screen as without
-// a utility. While it shows a window every tick looks: a raise may land late,
-// or the screen's own activation come after it, and the window must not stay
-// under the screen.
-void CBiosUpdateDlg::KeepInFront() {
-    std::vector<unsigned long> utility = CopyUtilityProcesses();
-    ui::FrontPlan plan;
-    if (m_bUtilityShown || utility != m_arrLookedFor || m_nTicksToLook == 0) {
-        if (!utility.empty()) plan = ui::PlanFront(ListWindows(utility), GetSafeHwnd(), utility);
-        m_bUtilityShown = !plan.utilityWindows.empty();
-        m_arrLookedFor = utility;
-        m_nTicksToLook = kTicksPerLook;
-    }
-    --m_nTicksToLook;
-    if (plan.utilityWindows.empty()) {
-        CoverScreen();
-    } else {
-        MakeRoomFor(plan);
-    }
-}
-
-// The top-level windows with what the plan reads of them, each a call into
-// the window system: every window's process (kept from one look to the
-// next, as it never changes), whether the utility's
-// windows and whatever stands above the screen are visible, and whether the
-// screen is topmost.
-std::vector<platform::TopLevelWindow> CBiosUpdateDlg::ListWindows(
-    const std::vector<unsigned long>& utility) {
-    const platform::WindowHandle screen = GetSafeHwnd();
-    std::map<platform::WindowHandle, unsigned long> processOf;
-    std::vector<platform::TopLevelWindow> windows;
-    bool aboveScreen = true;
-    for (platform::WindowHandle window : Os().EnumTopLevelWindows()) {
-        auto known = m_mapWindowProcess.find(window);
-        platform::TopLevelWindow w;
-        w.window = window;
-        w.processId =
-            known != m_mapWindowProcess.end() ? known->second : Os().GetWindowProcessId(window);
-        processOf[window] = w.processId;
-        if (window == screen) {
-            w.topmost = Os().IsTopmost(window);
-            aboveScreen = false;
-        } else if (aboveScreen ||
-                   std::find(utility.begin(), utility.end(), w.processId) != utility.end()) {
-            w.visible = Os().IsWindowVisible(window);
-        }
-        windows.push_back(w);
-    }
-    m_mapWindowProcess.swap(processOf);
-    return windows;
-}
-
-void CBiosUpdateDlg::CoverScreen() {
-    Os().SetWindowPos(GetSafeHwnd(), platform::ZOrder::Topmost, 0, 0,
-                      Os().GetSystemMetrics(win::SM_CXSCREEN),
-                      Os().GetSystemMetrics(win::SM_CYSCREEN), win::SWP_SHOWWINDOW);
-}
-
-// The screen keeps the whole display and stays topmost without taking the
-// focus; its place in front changes only when another window got above it.
-// The utility's windows then go topmost above it, in their own order, and
-// the top one gets the focus. Their threads are not ours to wait for: a hung
-// utility must not stop the screen.
-void CBiosUpdateDlg::MakeRoomFor(const ui::FrontPlan& plan) {
-    const unsigned keepPlace = plan.coverAgain ? 0 : win::SWP_NOZORDER;
-    Os().SetWindowPos(GetSafeHwnd(), platform::ZOrder::Topmost, 0, 0,
-                      Os().GetSystemMetrics(win::SM_CXSCREEN),
-                      Os().GetSystemMetrics(win::SM_CYSCREEN),
-                      win::SWP_SHOWWINDOW | win::SWP_NOACTIVATE | keepPlace);
-    for (auto w = plan.raise.rbegin(); w != plan.raise.rend(); ++w) {
-        Os().SetWindowPos(
-            *w, platform::ZOrder::Topmost, 0, 0, 0, 0,
-            win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOACTIVATE | win::SWP_ASYNCWINDOWPOS);
-    }
-    platform::WindowHandle focus = Os().GetForegroundWindow();
-    const std::vector<platform::WindowHandle>& shown = plan.utilityWindows;
-    if (std::find(shown.begin(), shown.end(), focus) == shown.end()) {
-        Os().SetForegroundWindow(shown.front());
-    }
 }
 
 // With no window there is nothing to repaint.

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,9 +10,10 @@
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
 #include "platform/framework/CDialog.h"
-#include "ui/FrontPlan.h"
 #include "ui/MemoryDc.h"
+#include "ui/PowerWake.h"
 #include "ui/RunState.h"
+#include "ui/ScreenKeeper.h"
 #include "update/WorkerHost.h"
 
 class CHWDriverDownloadThread;
@@ -45,8 +45,6 @@ public:
 
     // The whole id: timer ids are pointer-sized.
     void OnTimer(Wparam id);
-    void OnPaint();
-    void StartUpdate();
     // Returns once the worker can no longer reach the dialog.
     void WaitForWorker() const;
     const ui::RunState& Run() const { return m_run; }
@@ -54,11 +52,6 @@ public:
 
     // The identity query: reads the running BIOS version into m_strBiosVersion.
     void QueryIdentity();
-    bool ConnectWmi();
-    bool GetFirstInstance(const std::u16string& className, platform::ScopedComPtr& enumerator,
-                          platform::ScopedComPtr& object);
-    bool GetPropertyValue(const std::u16string& name, platform::ComObject* object,
-                          platform::Variant& value);
 
     // WorkerHost, called on the worker's thread: each reaches the window
     // through the copy of its handle taken before the worker started.
@@ -67,13 +60,15 @@ public:
     void ArmExitTimer() override;
     void RecordNothingDone() override { m_bNothingDone = true; }
     void PostFinish() override;
-    void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) override;
+    void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) override {
+        m_keeper.ShowUtilityProcesses(processIds);
+    }
+    void WakeOnPowerChange(platform::KernelHandle port) override { m_powerWake.Attach(port); }
 
     // A copy of the status line, taken under the status lock.
     std::string CopyStatus() const;
 
-    // The identity query's references and the value it reads.
-    platform::Variant m_varValue;
+    // The identity query's references.
     platform::ScopedComPtr m_pServices;
     platform::ScopedComPtr m_pEnum;
     platform::ScopedComPtr m_pObject;
@@ -84,6 +79,14 @@ protected:
     bool EndsOnQuit() override { return m_run.Take(ui::Signal::LoopQuit); }
 
 private:
+    void OnPaint();
+    void StartUpdate();
+    bool ConnectWmi();
+    bool GetFirstInstance(const std::u16string& className, platform::ScopedComPtr& enumerator,
+                          platform::ScopedComPtr& object);
+    bool GetPropertyValue(const std::u16string& name, platform::ComObject* object,
+                          platform::Variant& value);
+
     Lresult OnPaintMessage(Wparam wParam, Lparam lParam);
     Lresult OnQueryDragIcon(Wparam wParam, Lparam lParam);
     Lresult OnLButtonDown(Wparam wParam, Lparam lParam);
@@ -98,11 +101,6 @@ private:
     void TakeOwnQuit();
     void TakeWorkerSignals();
     void TakeExitTimerRequest();
-    void KeepInFront();
-    void CoverScreen();
-    void MakeRoomFor(const ui::FrontPlan& plan);
-    std::vector<platform::TopLevelWindow> ListWindows(const std::vector<unsigned long>& utility);
-    std::vector<unsigned long> CopyUtilityProcesses() const;
     void Repaint(platform::WindowHandle window);
     void SetStatus(const std::string& text);
     void KeepMachineAwake();
@@ -114,6 +112,7 @@ private:
     std::string m_strStatus;  // only under m_pStatusLock
     int m_nAnimStep = 0;
     std::string m_strMessage;
+    platform::Variant m_varValue;  // what the identity query reads
     CHWDriverDownloadThread* m_pThread = nullptr;
     platform::IconHandle m_hIcon = nullptr;
 
@@ -121,19 +120,9 @@ private:
     // The window as the worker knows it: copied before the worker starts,
     // never changed while it runs.
     platform::WindowHandle m_hWorkerWindow = nullptr;
-    // The flash utility's processes, told by the worker; only under
-    // m_pProcessLock.
-    std::unique_ptr<platform::Lock> m_pProcessLock;
-    std::vector<unsigned long> m_arrUtilityProcesses;
-    // The last look at the windows while the utility runs: for which
-    // processes, whether it found a window of theirs, and the ticks until
-    // the next.
-    static constexpr int kTicksPerLook = 3;
-    std::vector<unsigned long> m_arrLookedFor;
-    bool m_bUtilityShown = false;
-    int m_nTicksToLook = 0;
-    // The process of each top-level window seen at the last look.
-    std::map<platform::WindowHandle, unsigned long> m_mapWindowProcess;
+    // The screen's place among the windows, the utility's told by the worker.
+    CScreenKeeper m_keeper;
+    CPowerWake m_powerWake;
     platform::ScopedGdiObject m_hBlackBrush;
     bool m_bHoldingMachine = false;
     // Only the run's own signals end it; a message number alone proves

@@ -4,6 +4,14 @@
 
 namespace ui {
 
+namespace {
+bool Shown(const platform::TopLevelWindow& w) {
+    const platform::Rect& f = w.frame;
+    return w.visible && !w.minimised && !w.cloaked && f.left < f.right && f.top < f.bottom &&
+           w.onDisplay;
+}
+}  // namespace
+
 FrontPlan PlanFront(const std::vector<platform::TopLevelWindow>& windows,
                     platform::WindowHandle screen, const std::vector<unsigned long>& utility) {
     FrontPlan plan;
@@ -20,6 +28,7 @@ FrontPlan PlanFront(const std::vector<platform::TopLevelWindow>& windows,
             plan.coverAgain = plan.coverAgain || !belowScreen;
             continue;
         }
+        if (!Shown(w)) continue;
         plan.utilityWindows.push_back(w.window);
         if (belowScreen) plan.raise.push_back(w.window);
     }

@@ -9,7 +9,7 @@
 namespace ui {
 
 struct FrontPlan {
-    // The utility's visible windows, the topmost first; none: the screen
+    // The utility's shown windows, the topmost first; none: the screen
     // covers everything.
     std::vector<platform::WindowHandle> utilityWindows;
     // Another window stands above the screen, or the screen left the topmost
@@ -20,7 +20,9 @@ struct FrontPlan {
 };
 
 // From the top-level windows (the topmost first), the screen's own window and
-// the utility's processes. No window of any other process is ever raised.
+// the utility's processes. No window of any other process is ever raised, and
+// only the utility's windows the user can see count: visible, not minimised,
+// not cloaked, not empty, and on a display.
 FrontPlan PlanFront(const std::vector<platform::TopLevelWindow>& windows,
                     platform::WindowHandle screen, const std::vector<unsigned long>& utility);
 

@@ -63,7 +63,7 @@ update::UtilityRun CHWDriverDownloadThread::RunProcessAndWait(
     const std::function<bool()>& looksAsBuilt) {
     return update::RunUtility(
         update::FlashLaunch{std::move(application), std::move(commandLine), std::move(directory)},
-        *m_pDlg, looksAsBuilt);
+        *m_pDlg, m_power, looksAsBuilt);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.
@@ -95,6 +95,7 @@ void CHWDriverDownloadThread::FlashPackage() {
                                                : update::PackageCheck::TooLong;
         if (check != update::PackageCheck::Changed) {
             ShowStatus(IDS_UPDATING);
+            m_power.Read();
             Os().Sleep(1000);
             run =
                 check == update::PackageCheck::AsBuilt

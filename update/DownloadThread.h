@@ -6,12 +6,14 @@
 #include <string>
 
 #include "platform/framework/CWinThread.h"
+#include "update/PowerWatch.h"
 #include "update/UtilityJob.h"
 #include "update/WorkerHost.h"
 
 class CHWDriverDownloadThread : public CWinThread {
 public:
-    explicit CHWDriverDownloadThread(WorkerHost* dialog) : m_pDlg(dialog) {}
+    explicit CHWDriverDownloadThread(WorkerHost* dialog)
+        : m_pDlg(dialog), m_power(*dialog, m_strScratch) {}
     ~CHWDriverDownloadThread() override = default;
 
     // Waits a second, runs the decision, and returns false to end the thread.
@@ -19,8 +21,9 @@ public:
     // Always 0.
     int RunUpdateDecision();
     // Starts application with the command line in directory and waits until
-    // it and every process it started have ended; returns at once when it
-    // cannot be started, or when a look at directory (looksAsBuilt) fails.
+    // it and every process it started have ended, reading the power status
+    // meanwhile; returns at once when it cannot be started, or when a look at
+    // directory (looksAsBuilt) fails.
     update::UtilityRun RunProcessAndWait(std::string application, std::string commandLine,
                                          std::string directory,
                                          const std::function<bool()>& looksAsBuilt);
@@ -36,4 +39,5 @@ private:
     void EndWithoutFlash(unsigned statusId, unsigned long pause);
 
     std::string m_strScratch;  // the status text loaded last
+    update::PowerWatch m_power;
 };

@@ -1,6 +1,11 @@
 #include "update/UtilityJob.h"
 
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -41,23 +46,48 @@ private:
     std::set<unsigned long> m_guarded;
 };
 
-// Tells the host of the job's processes whenever they change.
-class ProcessList {
+// Tells the host of the utility's processes whenever they change. An id the
+// job reports may have been reused already, and may be reused once its
+// process ends: each one shown, but the started utility's (held by its own
+// handle), is held by a handle until it has left the list, and shown only
+// when that handle is to a process of the job.
+class ProcessList : platform::NoCopy {
 public:
-    explicit ProcessList(WorkerHost& host) : m_host(host) {}
+    ProcessList(WorkerHost& host, KernelHandle job, unsigned long startedId)
+        : m_host(host), m_hJob(job), m_nStartedId(startedId) {
+        Show({startedId});
+    }
     ~ProcessList() { Show({}); }
-    ProcessList(const ProcessList&) = delete;
-    ProcessList& operator=(const ProcessList&) = delete;
 
     void Show(const std::vector<unsigned long>& ids) {
-        if (ids == m_shown) return;
-        m_shown = ids;
-        m_host.ShowUtilityProcesses(ids);
+        std::vector<unsigned long> shown;
+        for (unsigned long id : ids) {
+            if (id == m_nStartedId || m_held.count(id) || Hold(id)) shown.push_back(id);
+        }
+        if (shown != m_shown) {
+            m_shown = shown;
+            m_host.ShowUtilityProcesses(shown);
+        }
+        // Only once the host no longer has them.
+        for (auto held = m_held.begin(); held != m_held.end();) {
+            const bool listed = std::find(shown.begin(), shown.end(), held->first) != shown.end();
+            held = listed ? std::next(held) : m_held.erase(held);
+        }
     }
 
 private:
+    bool Hold(unsigned long id) {
+        auto process = std::make_unique<AutoCloseHandle>(Os().OpenProcessToHold(id));
+        if (!process->Get() || !Os().IsProcessInJob(process->Get(), m_hJob)) return false;
+        m_held[id] = std::move(process);
+        return true;
+    }
+
     WorkerHost& m_host;
+    KernelHandle m_hJob;
+    unsigned long m_nStartedId;
     std::vector<unsigned long> m_shown;
+    std::map<unsigned long, std::unique_ptr<AutoCloseHandle>> m_held;
 };
 
 bool StartSuspended(const FlashLaunch& launch, unsigned long flags, ScopedProcess& started) {
@@ -86,12 +116,21 @@ bool StartInJob(const FlashLaunch& launch, KernelHandle job, ScopedProcess& star
     return true;
 }
 
+// Until the process has ended, or the wait fails.
+void WaitForProcess(const ScopedProcess& started, PowerWatch& power) {
+    do {
+        power.Read();
+    } while (Os().WaitForSingleObject(started.process.Get(), kJobPollMs) == win::WAIT_TIMEOUT);
+}
+
 // The port's messages may be lost: the job's own count decides the end.
 void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& started,
-                ProcessList& shown) {
+                ProcessList& shown, PowerWatch& power) {
     JobGuard guard(job, started.processId);
+    PowerWatch::WakeUp wake(power, port);
     std::vector<unsigned long> running;
     for (;;) {
+        power.Read();
         unsigned long message = 0;
         unsigned long processId = 0;
         if (!port) {
@@ -102,7 +141,7 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
         }
         unsigned long active = 0;
         if (!Os().GetJobActiveProcesses(job, active)) {
-            Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
+            WaitForProcess(started, power);
             return;
         }
         if (active == 0) return;
@@ -112,7 +151,7 @@ void WaitForJob(KernelHandle job, KernelHandle port, const ScopedProcess& starte
 
 }  // namespace
 
-UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host,
+UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power,
                       const std::function<bool()>& looksAsBuilt) {
     AutoCloseHandle job(Os().CreateJobObject());
     AutoCloseHandle port(job.Get() ? Os().CreateJobCompletionPort(job.Get()) : nullptr);
@@ -134,12 +173,11 @@ UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host,
         return UtilityRun::NotStarted;
     }
     started.thread.Reset();
-    ProcessList shown(host);
-    shown.Show({started.processId});
+    ProcessList shown(host, job.Get(), started.processId);
     if (held) {
-        WaitForJob(job.Get(), port.Get(), started, shown);
+        WaitForJob(job.Get(), port.Get(), started, shown, power);
     } else {
-        Os().WaitForSingleObject(started.process.Get(), win::INFINITE);
+        WaitForProcess(started, power);
     }
     return UtilityRun::Ran;
 }

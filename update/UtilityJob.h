@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "update/FlashCommand.h"
+#include "update/PowerWatch.h"
 #include "update/WorkerHost.h"
 
 namespace update {
@@ -12,6 +13,7 @@ namespace update {
 // How often the job's processes are read while no message comes. The job's
 // port tells of new processes and of the end at once; the poll only covers
 // lost messages, and each read wakes the system's server, so it is rare.
+// Every wait for the utility wakes at least this often to read the power.
 constexpr unsigned long kJobPollMs = 1000;
 
 enum class UtilityRun {
@@ -26,8 +28,8 @@ enum class UtilityRun {
 // once when it cannot be started, and ends it unrun when it cannot be
 // resumed. Looks at its folder (looksAsBuilt) right before the start and
 // again right before the resume. Keeps host told of the utility's processes
-// while they run.
-UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host,
+// while they run, and power read at every wake of the wait.
+UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power,
                       const std::function<bool()>& looksAsBuilt);
 
 }  // namespace update

@@ -4,6 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Types.h"
+
+// Wakes the wait for the utility; no job sends it.
+constexpr unsigned long kPowerChangeMessage = 0x8000;
+
 class WorkerHost {
 public:
     // The running BIOS version, upper-cased; final before the worker starts.
@@ -21,6 +26,10 @@ public:
     // The processes the flash utility runs as, whose windows the user must
     // see; empty once it has ended.
     virtual void ShowUtilityProcesses(const std::vector<unsigned long>& processIds) = 0;
+    // The port the wait for the utility reads, to which the dialog posts
+    // kPowerChangeMessage when the system tells of a change of the power
+    // status; null from the moment the wait reads it no more.
+    virtual void WakeOnPowerChange(platform::KernelHandle port) = 0;
 
 protected:
     ~WorkerHost() = default;

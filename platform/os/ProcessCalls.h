@@ -34,6 +34,9 @@ public:
     // A handle to the process with that id, with the rights to test its job
     // and to give it a handle; null when there is none.
     virtual KernelHandle OpenProcess(unsigned long processId) = 0;
+    // A handle that keeps the process, and so its id, from going, with the
+    // right to test its job and no more; null when there is none.
+    virtual KernelHandle OpenProcessToHold(unsigned long processId) = 0;
     // A job without limits: it never ends or kills what it holds. Null when
     // the system cannot make one.
     virtual KernelHandle CreateJobObject() = 0;
@@ -53,6 +56,8 @@ public:
     // false when none came within milliseconds.
     virtual bool GetJobMessage(KernelHandle port, unsigned long milliseconds,
                                unsigned long& message, unsigned long& processId) = 0;
+    // Queues message on the port as a job's message naming no process.
+    virtual bool PostJobMessage(KernelHandle port, unsigned long message) = 0;
     // Runs entry(argument) on a new thread whose handle the caller never sees.
     virtual bool StartThread(ThreadEntry entry, void* argument) = 0;
     virtual std::unique_ptr<Lock> CreateLock() = 0;

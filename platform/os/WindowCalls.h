@@ -55,6 +55,13 @@ public:
     virtual std::vector<WindowHandle> EnumTopLevelWindows() = 0;
     virtual unsigned long GetWindowProcessId(WindowHandle window) = 0;
     virtual bool IsWindowVisible(WindowHandle window) = 0;
+    // In screen coordinates; empty when it cannot be read.
+    virtual Rect GetWindowRect(WindowHandle window) = 0;
+    // Hidden by the system although visible; false where the system knows
+    // no cloaking.
+    virtual bool IsCloaked(WindowHandle window) = 0;
+    // Some of the window lies on a display.
+    virtual bool IsOnDisplay(WindowHandle window) = 0;
     virtual bool IsTopmost(WindowHandle window) = 0;
     virtual WindowHandle GetForegroundWindow() = 0;
     virtual bool SetForegroundWindow(WindowHandle window) = 0;

@@ -25,11 +25,20 @@ inline KernelHandle FromHandle(HANDLE handle) { return reinterpret_cast<KernelHa
 
 // A function looked up at run time, as the type it is called through.
 template <class Function>
-Function GetSystemFunction(const char* module, const char* name) {
-    HMODULE handle = ::GetModuleHandleA(module);
-    if (!handle) return nullptr;
-    FARPROC address = ::GetProcAddress(handle, name);
+Function GetFunction(HMODULE module, const char* name) {
+    if (!module) return nullptr;
+    FARPROC address = ::GetProcAddress(module, name);
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
+
+// From a system DLL the process has loaded already.
+template <class Function>
+Function GetSystemFunction(const char* module, const char* name) {
+    return GetFunction<Function>(::GetModuleHandleA(module), name);
+}
+
+// Loads a DLL of the system folder by its full path; null when it is not
+// there. It stays loaded for the life of the process, as an import would.
+HMODULE LoadSystemLibrary(const char* name);
 
 }  // namespace platform

@@ -98,4 +98,8 @@ bool Win32Platform::GetJobMessage(KernelHandle port, unsigned long milliseconds,
     return true;
 }
 
+bool Win32Platform::PostJobMessage(KernelHandle port, unsigned long message) {
+    return ::PostQueuedCompletionStatus(ToHandle(port), message, 0, nullptr) != FALSE;
+}
+
 }  // namespace platform

@@ -75,6 +75,7 @@ public:
     unsigned long ResumeThread(KernelHandle thread) override;
     bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
     KernelHandle OpenProcess(unsigned long processId) override;
+    KernelHandle OpenProcessToHold(unsigned long processId) override;
 
     // Jobs (Win32Job.cpp)
     KernelHandle CreateJobObject() override;
@@ -84,6 +85,7 @@ public:
     bool OwnJobAllowsBreakaway() override;
     bool GetJobProcessIds(KernelHandle job, std::vector<unsigned long>& ids) override;
     bool GetJobActiveProcesses(KernelHandle job, unsigned long& count) override;
+    bool PostJobMessage(KernelHandle port, unsigned long message) override;
     bool GetJobMessage(KernelHandle port, unsigned long milliseconds, unsigned long& message,
                        unsigned long& processId) override;
     bool StartThread(ThreadEntry entry, void* argument) override;
@@ -110,6 +112,9 @@ public:
     std::vector<WindowHandle> EnumTopLevelWindows() override;
     unsigned long GetWindowProcessId(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;
+    Rect GetWindowRect(WindowHandle window) override;
+    bool IsCloaked(WindowHandle window) override;
+    bool IsOnDisplay(WindowHandle window) override;
     bool IsTopmost(WindowHandle window) override;
     WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(WindowHandle window) override;

@@ -81,6 +81,12 @@ KernelHandle Win32Platform::OpenProcess(unsigned long processId) {
                                     static_cast<DWORD>(processId)));
 }
 
+// Windows XP has no limited query right.
+KernelHandle Win32Platform::OpenProcessToHold(unsigned long processId) {
+    return FromHandle(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
+                                    static_cast<DWORD>(processId)));
+}
+
 unsigned long Win32Platform::WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) {
     return ::WaitForSingleObject(ToHandle(handle), milliseconds);
 }

@@ -37,20 +37,19 @@ std::optional<std::string> Win32Platform::GetModuleFileNameA() {
     }
 }
 
-// Loaded from the system folder by its full path at run time rather than
-// imported: an import is resolved before the program can restrict where DLLs
-// come from. The library stays loaded for the life of the process, as an
-// import would.
-void Win32Platform::InitCommonControls() {
+HMODULE LoadSystemLibrary(const char* name) {
     char folder[MAX_PATH] = {};
     UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    const std::string path = std::string(folder, length) + "\\comctl32.dll";
-    HMODULE library = ::LoadLibraryA(path.c_str());
-    if (!library) return;
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    const std::string path = std::string(folder, length) + "\\" + name;
+    return ::LoadLibraryA(path.c_str());
+}
+
+// Loaded at run time rather than imported: an import is resolved before the
+// program can restrict where DLLs come from.
+void Win32Platform::InitCommonControls() {
     using Function = void(WINAPI*)();
-    auto init = reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(library, "InitCommonControls")));
+    auto init = GetFunction<Function>(LoadSystemLibrary("comctl32.dll"), "InitCommonControls");
     if (init) init();
 }
 

@@ -72,6 +72,29 @@ bool Win32Platform::IsWindowVisible(WindowHandle window) {
     return ::IsWindowVisible(ToHwnd(window)) != FALSE;
 }
 
+Rect Win32Platform::GetWindowRect(WindowHandle window) {
+    RECT frame = {};
+    if (!::GetWindowRect(ToHwnd(window), &frame)) return Rect();
+    return Rect{frame.left, frame.top, frame.right, frame.bottom};
+}
+
+// dwmapi.dll is not there before Windows Vista: it is looked for once, by its
+// full path, never imported.
+bool Win32Platform::IsCloaked(WindowHandle window) {
+    using Function = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+    static const Function getAttribute =
+        GetFunction<Function>(LoadSystemLibrary("dwmapi.dll"), "DwmGetWindowAttribute");
+    constexpr DWORD kCloaked = 14;  // DWMWA_CLOAKED
+    DWORD cloaked = 0;
+    return getAttribute &&
+           SUCCEEDED(getAttribute(ToHwnd(window), kCloaked, &cloaked, sizeof(cloaked))) &&
+           cloaked != 0;
+}
+
+bool Win32Platform::IsOnDisplay(WindowHandle window) {
+    return ::MonitorFromWindow(ToHwnd(window), MONITOR_DEFAULTTONULL) != nullptr;
+}
+
 bool Win32Platform::IsTopmost(WindowHandle window) {
     return (::GetWindowLongA(ToHwnd(window), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }

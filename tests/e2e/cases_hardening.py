@@ -2,10 +2,12 @@
 it, a package that is not as built (changed, planted, behind a link), long
 folder paths, a flash utility that is missing, crashes, fails,
 runs for minutes or asks the user in a box of its own, ten instances at
-once, another program's box during the flash, and close requests and keys
-in every stage. Each run is followed through Wine's debug output
-(hardening_run.TracedRun)."""
+once, another program's box during the flash, close requests and keys
+in every stage, each run followed through Wine's debug output
+(hardening_run.TracedRun); and the mains adapter pulled during the flash,
+watched on the screen."""
 
+import os
 import re
 import shutil
 import time
@@ -13,10 +15,13 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path, PureWindowsPath
 
 from cases import case
+from cases_dialog import ConfirmedRun, check_traces
+from cases_screen import check_frame, shoot
 from hardening_run import (CHANNELS, CONFIRM_TITLE, DIALOG_TITLE, IMAGE_NAME, MARKER_KEY,
                            MARKER_NAME, MARKER_TEXT, POWER_TITLE, TracedRun, flash_files,
                            read_flash_log, reset_outcome, update_folder)
 from machine import RUN_KEY, WORK_FOLDER, raw_clock, wait_until
+from screen import save_png
 
 # After the answer: 138 drawn at +2.0 s, the worker's statuses 3.5, 5.5, 7.5
 # and 11.5 s after 138 (TIMER_START 0.5 s, the worker's own 1 s pause, then
@@ -1024,3 +1029,110 @@ def dll_planting(c):
                     if p == pid and how == "builtin" and path.lower().startswith(folder + "\\")})
     c.step(f"searched with the program's folder first during start-up: {early}; Wine found "
            f"the planted {found} there and loaded its built-ins in their place")
+
+
+# --- the mains adapter pulled during the flash ------------------------------
+
+WARNING_WITHIN_S = 1.5  # the worker reads the power at least once a second
+ANNOUNCED_WITHIN_S = 0.3  # after the system's message, which wakes it at once
+PBT_APMPOWERSTATUSCHANGE = 10
+
+
+def set_mains(m, online):
+    """The simulated adapter's online file, replaced in one step, so that a
+    read never finds it empty."""
+    path = m.session.sysdir / "power_supply" / "AC" / "online"
+    fresh = path.with_name("online.new")
+    fresh.write_text(f"{online}\n")
+    fresh.replace(path)
+    return raw_clock()
+
+
+def status_change(r, after, old, timeout):
+    """(signature, since, first seen) of the first status line other than old
+    shown after the moment after, or None."""
+    def found():
+        return next(((s, since, first) for s, since, first, _ in r.watcher.statuses()
+                     if first > after and s != old), None)
+    return found() if wait_until(lambda: found() is not None, timeout, step=0.05) else None
+
+
+def unplugged_run(c, lang, size, announce):
+    """announce: the unplugging is also told to the window as Windows tells
+    it (Wine sends no such message)."""
+    m = c.m
+    if tuple(m.session.state["screen"]) != size:
+        m.session.restart_display(*size)
+    r = ConfirmedRun(c, "K38KRPA23", f"unplugged-{lang}", lang=lang, flash_seconds=8.0)
+    if not r.asked:
+        return
+
+    def pull_and_plug(r):
+        if not c.check(wait_until((r.work / "winflash.log").exists, 30), "the utility starts"):
+            return
+        time.sleep(1.0)
+        shown = r.watcher.statuses()
+        if not c.equal(len(shown), 5, "status lines before the unplugging (138 to 137)"):
+            return
+        updating = shown[-1][0]
+        pulled = told = set_mains(m, 0)
+        if announce:
+            m.send(r.title, "powerbroadcast", PBT_APMPOWERSTATUSCHANGE)
+            told = raw_clock()  # the message was handled
+        within = ANNOUNCED_WITHIN_S if announce else WARNING_WITHIN_S
+        warning = status_change(r, pulled, updating, 5)
+        if not c.check(warning is not None, "a new status line shows after the unplugging"):
+            return
+        signature, since, first = warning
+        c.step(f"{lang}: the warning shows {max(0.0, since - pulled):.2f} to "
+               f"{first - pulled:.2f} s after the unplugging")
+        c.check(first - told <= within, f"the warning shows within {within} s "
+                f"({first - told:.2f} s{' after the message' if announce else ''})")
+        c.check(signature not in {s for s, _, _, _ in shown}, "the warning is a text of its own")
+        frame = shoot(c, r.layout)
+        if c.equal(frame.status, signature, "the screenshot shows the warning") and check_frame(
+                c, frame, f"{lang} warning on {size[0]}x{size[1]}"):
+            left, _, right, _ = frame.text_box
+            c.step(f"{lang}: string 145 inks columns {left}..{right} of 0..639")
+            c.check(left > 0 and right < 639, "string 145 fits the status line unclipped")
+            keep = os.environ.get("BIOSUPDATE_SCREENSHOTS")
+            if keep and not c.failures:
+                Path(keep).mkdir(parents=True, exist_ok=True)
+                save_png(frame.shot, Path(keep) / f"{lang}-unplugged.png")
+                c.step(f"kept {Path(keep) / f'{lang}-unplugged.png'}")
+        plugged = set_mains(m, 1)
+        back = status_change(r, plugged, signature, 5)
+        if c.check(back is not None, "the status line changes again once mains power is back"):
+            c.equal(back[0], updating, "string 137 shows again")
+            c.step(f"{lang}: 137 back {back[2] - plugged:.2f} s after the plugging")
+            c.check(back[2] - plugged <= WARNING_WITHIN_S, f"137 back within "
+                    f"{WARNING_WITHIN_S} s ({back[2] - plugged:.2f} s)")
+        seen = {s for s, _, _, _ in r.watcher.statuses()}
+        c.equal(len(seen), 6, "status lines in the whole run: 138 to 137 and the warning")
+
+    try:
+        r.confirm(during=pull_and_plug, timeout=60)
+    finally:
+        set_mains(m, 1)
+    runs = check_traces(c, r, flashed=True)
+    c.equal(len(runs), 1, "runs of the flash utility")
+    if runs and "end_s" in runs[0] and r.ended:
+        after = r.run.ended - runs[0]["end_s"]
+        c.check(-0.002 <= after <= END_AFTER_UTILITY_S,
+                f"the run ends when the utility has ended ({after:.2f} s)")
+
+
+@case("adapter_unplugged")
+def adapter_unplugged(c):
+    """The mains adapter pulled while the utility runs: within 1.5 s the
+    status line warns (string 145), painted as every status text, in English
+    on 1024x768 and Korean on 800x600, and at once when the window is told
+    of the change; plugged in again it shows 137; the flash goes on,
+    and the marker and exit code are as after any flash."""
+    before = tuple(c.m.session.state["screen"])
+    try:
+        unplugged_run(c, "en", (1024, 768), announce=True)
+        unplugged_run(c, "ko", (800, 600), announce=False)
+    finally:
+        if tuple(c.m.session.state["screen"]) != before:
+            c.m.session.restart_display(*before)

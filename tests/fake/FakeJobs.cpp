@@ -71,6 +71,16 @@ platform::KernelHandle FakePlatform::OpenProcess(unsigned long processId) {
     return handle;
 }
 
+platform::KernelHandle FakePlatform::OpenProcessToHold(unsigned long processId) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("OpenProcessToHold " + std::to_string(processId));
+    auto process = processes_.find(processId);
+    if (process == processes_.end() || process->second.endUs <= nowUs_) return nullptr;
+    platform::KernelHandle handle = NewHandle("held process");
+    processHandles_[handle] = processId;
+    return handle;
+}
+
 platform::KernelHandle FakePlatform::CreateJobObject() {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("CreateJobObject");
@@ -136,6 +146,16 @@ bool FakePlatform::GetJobMessage(platform::KernelHandle port, unsigned long mill
     message = queue.front().message;
     processId = queue.front().processId;
     queue.erase(queue.begin());
+    return true;
+}
+
+bool FakePlatform::PostJobMessage(platform::KernelHandle port, unsigned long message) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    Record("PostJobMessage " + std::to_string(message));
+    std::vector<JobMessage>& queue = portMessages_[port];
+    auto later = std::find_if(queue.begin(), queue.end(),
+                              [&](const JobMessage& m) { return m.timeUs > nowUs_; });
+    queue.insert(later, JobMessage{nowUs_, message, 0});
     return true;
 }
 

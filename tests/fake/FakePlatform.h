@@ -136,6 +136,7 @@ public:
     unsigned long ResumeThread(platform::KernelHandle thread) override;
     bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
     platform::KernelHandle OpenProcess(unsigned long processId) override;
+    platform::KernelHandle OpenProcessToHold(unsigned long processId) override;
     platform::KernelHandle CreateJobObject() override;
     platform::KernelHandle CreateJobCompletionPort(platform::KernelHandle job) override;
     bool AssignProcessToJobObject(platform::KernelHandle job,
@@ -146,6 +147,7 @@ public:
     bool GetJobActiveProcesses(platform::KernelHandle job, unsigned long& count) override;
     bool GetJobMessage(platform::KernelHandle port, unsigned long milliseconds,
                        unsigned long& message, unsigned long& processId) override;
+    bool PostJobMessage(platform::KernelHandle port, unsigned long message) override;
     bool StartThread(platform::ThreadEntry entry, void* argument) override;
     std::unique_ptr<platform::Lock> CreateLock() override;
 
@@ -172,6 +174,9 @@ public:
     std::vector<platform::WindowHandle> EnumTopLevelWindows() override;
     unsigned long GetWindowProcessId(platform::WindowHandle window) override;
     bool IsWindowVisible(platform::WindowHandle window) override;
+    platform::Rect GetWindowRect(platform::WindowHandle window) override;
+    bool IsCloaked(platform::WindowHandle window) override;
+    bool IsOnDisplay(platform::WindowHandle window) override;
     bool IsTopmost(platform::WindowHandle window) override;
     platform::WindowHandle GetForegroundWindow() override;
     bool SetForegroundWindow(platform::WindowHandle window) override;

@@ -58,7 +58,12 @@ unsigned long FakePlatform::WaitForSingleObject(platform::KernelHandle handle,
     auto id = processHandles_.find(handle);
     if (id == processHandles_.end()) return 0xFFFFFFFF;
     const std::int64_t end = processes_[id->second].endUs;
-    if (end == INT64_MAX) return 0x102;  // suspended: it would never end
+    if (end == INT64_MAX) return win::WAIT_TIMEOUT;  // suspended: it would never end
+    const std::int64_t timeoutUs = static_cast<std::int64_t>(milliseconds) * 1000;
+    if (milliseconds != win::INFINITE && end > nowUs_ + timeoutUs) {
+        nowUs_ += timeoutUs;
+        return win::WAIT_TIMEOUT;
+    }
     if (end > nowUs_) nowUs_ = end;
     return 0;
 }

@@ -1,4 +1,6 @@
 // The double's start-up and COM.
+#include <iterator>
+
 #include "tests/fake/FakePlatform.h"
 
 namespace fake {
@@ -34,6 +36,12 @@ bool FakePlatform::DuplicateInstanceMutexInto(platform::KernelHandle process) {
 
 bool FakePlatform::GetSystemPowerStatus(platform::PowerStatus& status) {
     Record("GetSystemPowerStatus");
+    auto from = powerFrom.upper_bound(NowUs());
+    if (from != powerFrom.begin()) {
+        const std::optional<platform::PowerStatus>& scripted = std::prev(from)->second;
+        if (scripted) status = *scripted;
+        return scripted.has_value();
+    }
     if (powerReadable) status = power;
     return powerReadable;
 }

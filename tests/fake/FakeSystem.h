@@ -2,6 +2,8 @@
 // instance mutexes, power status and locale.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,6 +21,9 @@ public:
     bool mutexFails = false;
     bool powerReadable = true;
     platform::PowerStatus power{1, 80};
+    // From each time of the virtual clock on, what the power status reads
+    // instead (nullopt: it cannot be read).
+    std::map<std::int64_t, std::optional<platform::PowerStatus>> powerFrom;
     unsigned long systemLocale = 1033;
     platform::Hresult securityResult = 0;
 

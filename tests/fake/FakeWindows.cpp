@@ -68,6 +68,21 @@ bool FakePlatform::IsWindowVisible(platform::WindowHandle window) {
     return w && w->visible;
 }
 
+platform::Rect FakePlatform::GetWindowRect(platform::WindowHandle window) {
+    const platform::TopLevelWindow* w = FindTopLevel(window);
+    return w ? w->frame : platform::Rect();
+}
+
+bool FakePlatform::IsCloaked(platform::WindowHandle window) {
+    const platform::TopLevelWindow* w = FindTopLevel(window);
+    return w && w->cloaked;
+}
+
+bool FakePlatform::IsOnDisplay(platform::WindowHandle window) {
+    const platform::TopLevelWindow* w = FindTopLevel(window);
+    return w && w->onDisplay;
+}
+
 bool FakePlatform::IsTopmost(platform::WindowHandle window) {
     const platform::TopLevelWindow* w = FindTopLevel(window);
     return w && w->topmost;
@@ -106,7 +121,11 @@ void FakePlatform::ModifyStyleEx(platform::WindowHandle, unsigned long remove, u
 
 void FakePlatform::CenterWindow(platform::WindowHandle) { Record("CenterWindow"); }
 
-bool FakePlatform::IsIconic(platform::WindowHandle) { return iconic; }
+// iconic is the dialog's own; another window's is listed.
+bool FakePlatform::IsIconic(platform::WindowHandle window) {
+    const platform::TopLevelWindow* w = window == DialogWindow() ? nullptr : FindTopLevel(window);
+    return w ? w->minimised : iconic;
+}
 
 bool FakePlatform::ShowWindow(platform::WindowHandle, int command) {
     Record("ShowWindow " + std::to_string(command));

@@ -200,6 +200,15 @@ TEST_F(DialogFixture, SuspendIsRefusedButStandbyAndOtherEventsPassOn) {
         EXPECT_EQ(Send(dialog, win::WM_POWERBROADCAST, passed, 0), kDefault);
     }
     EXPECT_EQ(os.CountCalls(Trace("Default", win::WM_POWERBROADCAST)), 4);
+    // A change of the power status wakes the worker's wait, and only while
+    // its port is open.
+    EXPECT_EQ(os.CountCalls("PostJobMessage"), 0);
+    platform::AutoCloseHandle port(os.CreateJobCompletionPort(nullptr));
+    dialog.WakeOnPowerChange(port.Get());
+    Send(dialog, win::WM_POWERBROADCAST, win::PBT_APMPOWERSTATUSCHANGE, 0);
+    dialog.WakeOnPowerChange(nullptr);
+    Send(dialog, win::WM_POWERBROADCAST, win::PBT_APMPOWERSTATUSCHANGE, 0);
+    EXPECT_EQ(os.CountCalls(Trace("PostJobMessage", kPowerChangeMessage)), 1);
 }
 
 TEST_F(DialogFixture, LogOffAndShutDownAreRefused) {
@@ -274,12 +283,20 @@ TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
     auto window = [](std::uintptr_t n) { return reinterpret_cast<platform::WindowHandle>(n); };
     // Another program's window, the utility's box, its hidden window, a
     // helper's box, and the screen itself, in the order of each tick.
-    const platform::TopLevelWindow other{window(7), 55, true, false},
-        box{window(8), 100, true, true}, hidden{window(9), 100, false, false},
-        helper{window(10), 101, true, true},
-        screen{fake::FakePlatform::DialogWindow(), 1, true, true};
+    const platform::Rect shown{100, 100, 400, 300};
+    const platform::TopLevelWindow other{window(7), 55, true, false, false, false, {}, true},
+        box{window(8), 100, true, true, false, false, shown, true},
+        hidden{window(9), 100, false, false, false, false, shown, true},
+        helper{window(10), 101, true, true, false, false, shown, true},
+        screen{fake::FakePlatform::DialogWindow(), 1, true, true, false, false, {}, true};
     platform::TopLevelWindow unpinned = screen;
     unpinned.topmost = false;
+    // The box where the user cannot see it.
+    platform::TopLevelWindow minimised = box, cloaked = box, empty = box, away = box;
+    minimised.minimised = cloaked.cloaked = true;
+    empty.frame = {500, 300, 500, 400};
+    away.frame = {1024, 0, 1324, 200};
+    away.onDisplay = false;
     const std::string raise =
         " topmost 0,0 0x0 flags=" + std::to_string(win::SWP_NOMOVE | win::SWP_NOSIZE |
                                                    win::SWP_NOACTIVATE | win::SWP_ASYNCWINDOWPOS);
@@ -305,6 +322,10 @@ TEST_F(DialogFixture, OnlyTheUtilitysOwnWindowsStandAboveTheScreen) {
          {unpinned, box, helper, other},
          {front, "SetWindowPos window 10" + raise, "SetWindowPos window 8" + raise}},
         {{1055}, {box, screen, other}, {CoverTrace(1024, 768)}},
+        {{100}, {minimised, screen}, {CoverTrace(1024, 768)}},
+        {{100}, {cloaked, screen}, {CoverTrace(1024, 768)}},
+        {{100}, {empty, screen}, {CoverTrace(1024, 768)}},
+        {{100}, {away, screen}, {CoverTrace(1024, 768)}},
         {{}, {box, screen}, {CoverTrace(1024, 768)}},
     };
     auto placement = [&] {

@@ -1,4 +1,6 @@
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,9 +32,11 @@ public:
     void ShowUtilityProcesses(const std::vector<unsigned long>& ids) override {
         utilityShown.push_back(ids);
     }
+    void WakeOnPowerChange(platform::KernelHandle port) override { wakePorts.push_back(port); }
 
     std::vector<fake::Call> events;
     std::vector<std::vector<unsigned long>> utilityShown;  // each change
+    std::vector<platform::KernelHandle> wakePorts;
 
 private:
     fake::FakePlatform& os_;
@@ -58,12 +62,14 @@ protected:
         markerWrites = os.CallsStartingWith("RegSetValueEx Version");
         platform = worker.m_strPlatform;
         utilityShown = host.utilityShown;
+        wakePorts = host.wakePorts;
         return host.events;
     }
 
     std::vector<fake::Call> markerWrites;
     std::string platform;
     std::vector<std::vector<unsigned long>> utilityShown;
+    std::vector<platform::KernelHandle> wakePorts;
 };
 
 // The common start of every run: 131 at 3 s, 132 at 5 s.
@@ -180,6 +186,8 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
         EXPECT_LE(events.back().timeUs, 22'000'000 + (lost ? kJobPollUs : 0));
         EXPECT_EQ(markerWrites.size(), 1u);
         EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), lost ? 0 : 1);
+        // The helper's id is held, once, for as long as it is shown.
+        EXPECT_EQ(os.CountCalls("OpenProcessToHold"), 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         // The dialog learns of the helper, whose windows it must show, and
         // of the end.
@@ -224,7 +232,8 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         std::vector<fake::Call> events = Run("K38KRPA23");
         EXPECT_EQ(os.resumes, 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
-        EXPECT_EQ(os.CountCalls(Trace("WaitForSingleObject", win::INFINITE)), c.plainWait ? 1 : 0);
+        EXPECT_EQ(os.CountCalls("WaitForSingleObject") > 0, c.plainWait);
+        EXPECT_EQ(os.CountCalls(Trace("WaitForSingleObject", win::INFINITE)), 0);
         ASSERT_EQ(os.processStarts.size(), c.starts);
         EXPECT_EQ(os.processStarts.back().flags & win::CREATE_BREAKAWAY_FROM_JOB,
                   c.starts == 2 ? win::CREATE_BREAKAWAY_FROM_JOB : 0);
@@ -237,6 +246,60 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         EXPECT_EQ(utilityShown.empty(), os.resumeFails);
         if (!utilityShown.empty()) {
             EXPECT_TRUE(utilityShown.back().empty());
+        }
+    }
+}
+
+// The utility runs from 12 s to 72 s. Every wait for it reads the power
+// status at least once a second: a read that says mains power is off shows
+// 145 in place of 137, one that says it is on again shows 137; nothing else
+// of the run changes.
+TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNothingElse) {
+    const platform::PowerStatus off{0, 80}, on{1, 79}, unknown{255, 80};
+    const std::optional<platform::PowerStatus> unreadable;
+    const std::vector<std::pair<std::int64_t, unsigned>> warnedAndBack = {{21'000'000, 145},
+                                                                          {31'000'000, 137}};
+    struct Case {
+        std::map<std::int64_t, std::optional<platform::PowerStatus>> power;
+        std::string failure;  // a job step that fails, or "text": no string 145
+        std::vector<std::pair<std::int64_t, unsigned>> statuses;  // after 137
+    } cases[] = {
+        {{{20'500'000, off}, {30'500'000, on}}, "", warnedAndBack},
+        {{{11'000'000, off}}, "", {{11'000'000, 145}}},  // before the utility starts
+        {{{20'500'000, unreadable}, {30'500'000, unknown}}, "", {}},
+        {{{20'500'000, off}, {30'500'000, unreadable}, {40'500'000, unknown}, {50'500'000, on}},
+         "",
+         {{21'000'000, 145}, {51'000'000, 137}}},
+        {{{20'500'000, off}, {30'500'000, on}}, "port", warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "job", warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "text", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.power.size() << " changes, failure " << c.failure);
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        os.processStarts.clear();
+        os.powerFrom = c.power;
+        os.jobFailures = {c.failure};
+        os.missingStrings = {};
+        if (c.failure == "text") os.missingStrings = {145};
+        std::vector<fake::Call> events = Run("K38KRPA23");
+        ASSERT_EQ(events.size(), 5 + c.statuses.size());
+        EXPECT_EQ(events[3].what, "status " + Text(137));
+        for (std::size_t i = 0; i < c.statuses.size(); ++i) {
+            EXPECT_EQ(events[4 + i].what, "status " + Text(c.statuses[i].second));
+            EXPECT_EQ(events[4 + i].timeUs, c.statuses[i].first);
+        }
+        EXPECT_EQ(events.back().what, "finish");
+        EXPECT_EQ(events.back().timeUs, 72'000'000);
+        EXPECT_EQ(os.processStarts.size(), 1u);
+        ASSERT_EQ(markerWrites.size(), 1u);
+        EXPECT_EQ(markerWrites[0].timeUs, 72'000'000);
+        EXPECT_EQ(os.OpenKernelHandles(), 0);
+        // The dialog may wake the wait on its port only while the port is open.
+        ASSERT_EQ(wakePorts.size(), c.failure == "job" ? 0u : 2u);
+        if (!wakePorts.empty()) {
+            EXPECT_EQ(wakePorts.back(), nullptr);
         }
     }
 }

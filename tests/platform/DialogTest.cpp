@@ -320,6 +320,9 @@ TEST_F(DialogTest, PlacementStylesAndCentring) {
     bool iconic = true;
     std::vector<WindowHandle> listed;
     bool selfTopmost = false;
+    bool selfShown = false;
+    bool awayOnDisplay = true;
+    Rect frame;
     unsigned long selfProcess = 0;
     WindowHandle dialog = nullptr;
     host.onInit = [&](HWND window) {
@@ -337,10 +340,26 @@ TEST_F(DialogTest, PlacementStylesAndCentring) {
             selfTopmost = os_.IsTopmost(handle);
         }
         selfProcess = os_.GetWindowProcessId(handle);
-        const std::chrono::duration<double, std::micro> took =
-            std::chrono::steady_clock::now() - start;
-        std::printf("EnumTopLevelWindows and IsTopmost: %zu windows, %.1f us a tick\n",
-                    listed.size(), took.count() / kLists);
+        const auto listedAt = std::chrono::steady_clock::now();
+        // And what it reads of each shown window of the utility on the
+        // primary display, here the dialog's own; one off it is also asked
+        // IsOnDisplay.
+        for (int i = 0; i < kLists; ++i) {
+            frame = os_.GetWindowRect(handle);
+            selfShown =
+                os_.IsWindowVisible(handle) && !os_.IsIconic(handle) && !os_.IsCloaked(handle);
+        }
+        const std::chrono::duration<double, std::micro> list = listedAt - start,
+                                                        reads = std::chrono::steady_clock::now() -
+                                                                listedAt;
+        std::printf(
+            "EnumTopLevelWindows and IsTopmost: %zu windows, %.1f us a tick, and "
+            "%.1f us for each shown window of the utility\n",
+            listed.size(), list.count() / kLists, reads.count() / kLists);
+        selfShown = selfShown && os_.IsOnDisplay(handle);
+        ::SetWindowPos(window, nullptr, 5000, 5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        awayOnDisplay = os_.IsOnDisplay(handle);
+        ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         ::GetWindowRect(window, &placed);
         client = os_.GetClientRect(handle);
         iconic = os_.IsIconic(handle);
@@ -361,6 +380,9 @@ TEST_F(DialogTest, PlacementStylesAndCentring) {
     EXPECT_NE(std::find(listed.begin(), listed.end(), dialog), listed.end());
     EXPECT_EQ(selfProcess, ::GetCurrentProcessId());
     EXPECT_TRUE(selfTopmost);
+    EXPECT_TRUE(selfShown);
+    EXPECT_FALSE(awayOnDisplay);
+    EXPECT_EQ(frame.right - frame.left, 300);
     EXPECT_EQ(placed.right - placed.left, 300);
     EXPECT_EQ(placed.bottom - placed.top, 200);
     EXPECT_EQ(client.right, 300);

@@ -40,7 +40,7 @@ protected:
 
 TEST_F(TextTest, EveryStringComesInTheSessionLanguage) {
     const UiLanguage language = korean_ ? UiLanguage::Korean : UiLanguage::English;
-    for (unsigned id = 129; id <= 144; ++id) {
+    for (unsigned id = 129; id <= 145; ++id) {
         SCOPED_TRACE(id);
         const char* expected = FindString(id, language);
         ASSERT_NE(expected, nullptr);
@@ -72,7 +72,7 @@ TEST_F(TextTest, TextsKeepTheirBlanksAndBareLineFeeds) {
 }
 
 TEST_F(TextTest, MissingOrEmptyStringLeavesTheTextAlone) {
-    for (unsigned id : {0u, 128u, 145u, 57344u}) {
+    for (unsigned id : {0u, 128u, 146u, 57344u}) {
         SCOPED_TRACE(id);
         std::string text = "untouched";
         EXPECT_FALSE(os_.LoadStringA(id, text));

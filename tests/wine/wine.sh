@@ -13,12 +13,13 @@
 #                                such as reg) in $WINEPREFIX
 #   wine.sh server [ARGS]        runs the wineserver of $WINEPREFIX
 #
-# The kind: win32 when the kernel runs 32-bit code (Debian's 32-bit loader
-# answers --version), win64 when it does not; only the 64-bit loader and the
-# 64-bit build work then. BIOSUPDATE_WINE=win32|win64 forces it. Top-level
-# commands export it once (`eval "$(wine.sh env)"`), so the probe runs once
-# per command and is never kept on disk: the next machine may be the other
-# kind. A prefix records the kind that made it and is made anew by the other.
+# The kind: win32 when the kernel runs 32-bit code (Debian's 32-bit C loader
+# answers --version) and the 32-bit Wine loader does too, win64 otherwise:
+# only the 64-bit loader and the 64-bit build work then. BIOSUPDATE_WINE=
+# win32|win64 forces it. Top-level commands export it once
+# (`eval "$(wine.sh env)"`), so the probe runs once per command and is never
+# kept on disk: the next machine may be the other kind. A prefix records the
+# kind that made it and is made anew by the other.
 #
 # The loader: a 64-bit program always runs under the 64-bit loader. On a
 # win32 machine, 32-bit programs and built-ins run under Debian's `wine`; on a
@@ -31,6 +32,7 @@ WINE64_LOADER=/usr/lib/wine/wine64
 DEBIAN_WINE=/usr/bin/wine
 WINESERVER=/usr/lib/wine/wineserver
 KIND_FILE=.biosupdate-wine-kind
+KERNEL_PROBE=/lib32/ld-linux.so.2
 
 machine_kind() {
     case "${BIOSUPDATE_WINE:-}" in
@@ -44,24 +46,32 @@ machine_kind() {
         exit 2
         ;;
     esac
-    if [ -x "$WINE32_LOADER" ] && "$WINE32_LOADER" --version >/dev/null 2>&1; then
+    if kernel_runs_32bit && [ -x "$WINE32_LOADER" ] && "$WINE32_LOADER" --version >/dev/null 2>&1; then
         echo win32
     else
         echo win64
     fi
 }
 
+# Whether the kernel runs 32-bit code, asked of the kernel through Debian's
+# 32-bit C loader (libc6-i386), not of Wine.
+kernel_runs_32bit() { "$KERNEL_PROBE" --version >/dev/null 2>&1; }
+
 # One line on why the kind is what it is.
 kind_reason() {
     local error
     if [ -n "${BIOSUPDATE_WINE:-}" ]; then
         echo "BIOSUPDATE_WINE=$BIOSUPDATE_WINE is set"
+    elif [ ! -x "$KERNEL_PROBE" ]; then
+        echo "$KERNEL_PROBE (libc6-i386) is missing, so whether the kernel runs 32-bit code is unknown"
+    elif ! error=$("$KERNEL_PROBE" --version 2>&1 >/dev/null); then
+        echo "this machine's kernel runs no 32-bit code ($KERNEL_PROBE: ${error##*: })"
     elif [ ! -x "$WINE32_LOADER" ]; then
-        echo "the 32-bit loader $WINE32_LOADER is not installed"
+        echo "the kernel runs 32-bit code, but the 32-bit loader $WINE32_LOADER is not installed"
     elif error=$("$WINE32_LOADER" --version 2>&1 >/dev/null); then
         echo "this machine runs 32-bit code"
     else
-        echo "this machine's kernel runs no 32-bit code ($WINE32_LOADER: ${error##*: })"
+        echo "the kernel runs 32-bit code, but the 32-bit loader fails ($WINE32_LOADER: ${error##*: })"
     fi
 }
 
