@@ -13,6 +13,8 @@ from pathlib import Path, PureWindowsPath
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 WORK_FOLDER = "Zarel_bios"
 UTILITY_AND_IMAGE = ("winflash.exe", "K38KRPA24")
+# uidriver's exit code for a window that did not answer (tools/uidriver/Commands.h).
+UIDRIVER_NO_ANSWER = 3
 
 
 def raw_clock():
@@ -223,8 +225,13 @@ class Machine:
         return rc == 0
 
     def send(self, title, message, wparam=0, lparam=0):
-        """The window's answer to a sent message, or None."""
-        rc, out = self.ui("send", title, message, str(wparam), str(lparam))
+        """The window's answer to a sent message, or None. A uidriver that
+        could not run under load, or did not find the window, is asked once
+        more; a window that did not answer is not."""
+        for _ in range(2):
+            rc, out = self.ui("send", title, message, str(wparam), str(lparam))
+            if rc in (0, UIDRIVER_NO_ANSWER):
+                break
         return int(out.strip(), 16) if rc == 0 else None
 
     def post(self, title, message, wparam=0, lparam=0):
