@@ -62,21 +62,22 @@ bool FakePlatform::TerminateProcess(platform::KernelHandle process, unsigned exi
 }
 
 platform::KernelHandle FakePlatform::OpenProcess(unsigned long processId) {
-    std::lock_guard<std::recursive_mutex> hold(mutex_);
-    Record("OpenProcess " + std::to_string(processId));
-    auto process = processes_.find(processId);
-    if (process == processes_.end() || process->second.endUs <= nowUs_) return nullptr;
-    platform::KernelHandle handle = NewHandle("process");
-    processHandles_[handle] = processId;
-    return handle;
+    return OpenRunningProcess("OpenProcess", "process", processId);
 }
 
 platform::KernelHandle FakePlatform::OpenProcessToHold(unsigned long processId) {
+    return OpenRunningProcess("OpenProcessToHold", "held process", processId);
+}
+
+// A handle to a process that has not ended yet, recorded as call.
+platform::KernelHandle FakePlatform::OpenRunningProcess(const std::string& call,
+                                                        const std::string& kind,
+                                                        unsigned long processId) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
-    Record("OpenProcessToHold " + std::to_string(processId));
+    Record(call + " " + std::to_string(processId));
     auto process = processes_.find(processId);
     if (process == processes_.end() || process->second.endUs <= nowUs_) return nullptr;
-    platform::KernelHandle handle = NewHandle("held process");
+    platform::KernelHandle handle = NewHandle(kind);
     processHandles_[handle] = processId;
     return handle;
 }

@@ -236,6 +236,8 @@ private:
     void Record(const std::string& what);
     platform::KernelHandle NewHandle();
     platform::KernelHandle NewHandle(const std::string& kind);
+    platform::KernelHandle OpenRunningProcess(const std::string& call, const std::string& kind,
+                                              unsigned long processId);
     void RunProcess(unsigned long processId);
     void Hang(const std::string& how);
     const platform::TopLevelWindow* FindTopLevel(platform::WindowHandle window) const;
