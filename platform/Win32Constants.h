@@ -96,6 +96,8 @@ constexpr unsigned long RESUME_FAILED = 0xFFFFFFFF;  // ResumeThread's (DWORD)-1
 constexpr unsigned long JOB_OBJECT_MSG_EXIT_PROCESS = 7;
 constexpr unsigned long JOB_OBJECT_MSG_NEW_PROCESS = 6;
 constexpr unsigned long JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO = 4;
+constexpr unsigned long STILL_ACTIVE = 259;
+constexpr unsigned SEM_NOGPFAULTERRORBOX = 0x0002;
 constexpr unsigned long INFINITE = 0xFFFFFFFF;
 constexpr unsigned long WAIT_TIMEOUT = 0x102;
 

@@ -26,9 +26,13 @@
 #define IDS_XP_ONLY 143
 #define IDS_PACKAGE_CHANGED 144
 #define IDS_ADAPTER_UNPLUGGED 145
+#define IDS_UTILITY_NOT_STARTED 146
+#define IDS_UTILITY_CRASHED 147
+#define IDS_FOLDER_UNUSABLE 148
+#define IDS_NO_MAINS 149
 
 #define IDS_FIRST IDS_APP_TITLE
-#define IDS_LAST IDS_ADAPTER_UNPLUGGED
+#define IDS_LAST IDS_NO_MAINS
 
 // The files of the work folder the program was built for: one line each,
 // "<SHA-256 in hex> <size> <name>".

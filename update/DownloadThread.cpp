@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "update/FlashCommand.h"
 #include "update/Identifier.h"
+#include "update/PowerWatch.h"
 #include "update/TrustedPackage.h"
 #include "update/UtilityJob.h"
 
@@ -58,12 +59,13 @@ int CHWDriverDownloadThread::RunUpdateDecision() {
     return 0;
 }
 
-update::UtilityRun CHWDriverDownloadThread::RunProcessAndWait(
+update::FlashResult CHWDriverDownloadThread::RunProcessAndWait(
     std::string application, std::string commandLine, std::string directory,
     const std::function<bool()>& looksAsBuilt) {
+    update::PowerWatch power(*m_pDlg, m_strScratch);
     return update::RunUtility(
         update::FlashLaunch{std::move(application), std::move(commandLine), std::move(directory)},
-        *m_pDlg, m_power, looksAsBuilt);
+        *m_pDlg, power, looksAsBuilt);
 }
 
 // A string that cannot be loaded leaves the previous text to be shown again.
@@ -76,48 +78,39 @@ void CHWDriverDownloadThread::ShowStatus(unsigned id) {
     ShowLoadedStatus();
 }
 
-// The utility runs as administrator: only the files the program was built
-// for, held unchanged until it and its helpers have ended. A changed package
-// ends the run as the outcomes without a flash do, and a utility that never
-// ran ends it as a flash would; neither records anything as done, so that a
-// later run is not skipped.
+// Only a flash records the update. Every other end says why for a while and
+// records nothing as done, so that a later run is not skipped.
 void CHWDriverDownloadThread::FlashPackage() {
+    const update::FlashEnding& ending = update::EndingOf(CheckAndFlash());
+    if (ending.recordsUpdate) {
+        WriteUpdateMarker();
+        m_pDlg->PostFinish();
+        return;
+    }
+    m_pDlg->RecordNothingDone();
+    EndWithoutFlash(ending.statusId, update::kEndingShownMs);
+}
+
+// The utility runs as administrator: only the files the program was built
+// for, held unchanged until it and its helpers have ended.
+update::FlashResult CHWDriverDownloadThread::CheckAndFlash() {
     std::optional<std::string> module = Os().GetModuleFileNameA();
     std::optional<update::FlashLaunch> launch =
         module ? update::BuildFlashLaunch(*module) : std::nullopt;
-    update::UtilityRun run = update::UtilityRun::Refused;
-    {
-        update::HeldPackage package;
-        // Nothing can start in a folder too long for its files' paths: the
-        // run goes on as after a start that failed.
-        const update::PackageCheck check = launch && update::CanStartIn(*launch)
-                                               ? package.Hold(launch->directory)
-                                               : update::PackageCheck::TooLong;
-        if (check != update::PackageCheck::Changed) {
-            ShowStatus(IDS_UPDATING);
-            m_power.Read();
-            Os().Sleep(1000);
-            run =
-                check == update::PackageCheck::AsBuilt
-                    ? RunProcessAndWait(launch->application, launch->commandLine, launch->directory,
-                                        [&package] { return package.LooksAsBuilt(); })
-                    : update::UtilityRun::NotStarted;
-        }
-    }
-    switch (run) {
-        case update::UtilityRun::Ran:
-            WriteUpdateMarker();
-            m_pDlg->PostFinish();
-            break;
-        case update::UtilityRun::NotStarted:
-            m_pDlg->RecordNothingDone();
-            m_pDlg->PostFinish();
-            break;
-        case update::UtilityRun::Refused:
-            m_pDlg->RecordNothingDone();
-            EndWithoutFlash(IDS_PACKAGE_CHANGED, 5000);
+    if (!launch || !update::CanStartIn(*launch)) return update::FlashResult::UnusableFolder;
+    update::HeldPackage package;
+    switch (package.Hold(launch->directory)) {
+        case update::PackageCheck::Changed:
+            return update::FlashResult::Refused;
+        case update::PackageCheck::Unusable:
+            return update::FlashResult::UnusableFolder;
+        case update::PackageCheck::AsBuilt:
             break;
     }
+    ShowStatus(IDS_UPDATING);
+    Os().Sleep(1000);
+    return RunProcessAndWait(launch->application, launch->commandLine, launch->directory,
+                             [&package] { return package.LooksAsBuilt(); });
 }
 
 void CHWDriverDownloadThread::EndWithoutFlash(unsigned statusId, unsigned long pause) {

@@ -97,7 +97,7 @@ PackageCheck HeldPackage::Hold(const std::string& folder) {
     if (!files) return PackageCheck::Changed;
     m_strFolder = folder;
     for (const TrustedFile& trusted : *files) {
-        if (folder.size() + 1 + trusted.name.size() >= app::kMaxPath) return PackageCheck::TooLong;
+        if (folder.size() + 1 + trusted.name.size() >= app::kMaxPath) return PackageCheck::Unusable;
         const std::string name = Lower(trusted.name);
         m_listed.insert(name);
         for (std::size_t at = name.find('\\'); at != std::string::npos;
@@ -105,10 +105,15 @@ PackageCheck HeldPackage::Hold(const std::string& folder) {
             m_subfolders.insert(name.substr(0, at));
         }
     }
-    std::vector<std::string> folders = FoldersOnPath(folder);
-    if (folders.empty()) return PackageCheck::Changed;
-    for (const std::string& sub : m_subfolders) folders.push_back(folder + "\\" + sub);
-    for (const std::string& path : folders) {
+    const std::vector<std::string> onPath = FoldersOnPath(folder);
+    if (onPath.empty()) return PackageCheck::Unusable;
+    for (const std::string& path : onPath) {
+        platform::KernelHandle handle = Os().OpenFolderToHold(path);
+        if (!handle && path == folder) return PackageCheck::Changed;
+        if (!Keep(handle, path)) return PackageCheck::Unusable;
+    }
+    for (const std::string& sub : m_subfolders) {
+        const std::string path = folder + "\\" + sub;
         if (!Keep(Os().OpenFolderToHold(path), path)) return PackageCheck::Changed;
     }
     for (const TrustedFile& trusted : *files) {

@@ -28,9 +28,11 @@ bool RedirectsName(std::optional<unsigned long> tag);
 std::vector<std::string> FoldersOnPath(const std::string& path);
 
 enum class PackageCheck {
-    AsBuilt,  // every listed file unchanged, all of it held
-    Changed,  // refused: a file differs, is missing or is not itself
-    TooLong,  // a listed file's path does not fit: nothing can start there
+    AsBuilt,   // every listed file unchanged, all of it held
+    Changed,   // refused: a file differs, is missing or is not itself
+    Unusable,  // refused, whatever its files: a listed file's path does not
+               // fit, or the folder's path has no root that opens, or a
+               // folder on it that does not or is a link
 };
 
 // The work folder the program was built for, held as it was checked until
@@ -42,9 +44,10 @@ public:
 
     // Opens each folder from the drive's root down to folder, each folder of
     // a listed file, and each listed file, as itself: none may be a link, and
-    // none can be renamed or deleted while held. Then reads each listed file
-    // to its end through a handle of its own that lets others only read,
-    // checking its size and digest, and looks at the folder (LooksAsBuilt).
+    // none can be renamed or deleted while held. Only folder itself may be
+    // missing without making the folder Unusable: its files are missing. Then reads each listed
+    // file to its end through a handle of its own that lets others only read, checking its size and
+    // digest, and looks at the folder (LooksAsBuilt).
     PackageCheck Hold(const std::string& folder);
 
     // The folder and its listed subfolders hold no unlisted folder and no

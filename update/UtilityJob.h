@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "update/FlashCommand.h"
+#include "update/FlashOutcome.h"
 #include "update/PowerWatch.h"
 #include "update/WorkerHost.h"
 
@@ -16,20 +17,20 @@ namespace update {
 // Every wait for the utility wakes at least this often to read the power.
 constexpr unsigned long kJobPollMs = 1000;
 
-enum class UtilityRun {
-    Ran,
-    NotStarted,  // it could not be started, or was ended unrun
-    Refused,     // a look at its folder failed: it never ran
-};
+// How long mains power off holds the start before the run gives up.
+constexpr unsigned long kMainsWaitMs = 60000;
 
-// Starts the utility suspended, puts it in a job where the system allows,
-// gives it the instance guard, lets it run, and returns once it and every
-// process of its job have ended; without a job, once it has ended. Returns at
-// once when it cannot be started, and ends it unrun when it cannot be
-// resumed. Looks at its folder (looksAsBuilt) right before the start and
-// again right before the resume. Keeps host told of the utility's processes
+// Holds the start while mains power is off (power's warning shows), up to
+// kMainsWaitMs (NoMains). Then starts the utility suspended, puts it in a job
+// where the system allows, gives it the instance guard, lets it run, and
+// returns once it and every process of its job have ended; without a job,
+// once it has ended: Crashed when the utility or a helper it watched ended on
+// an exception, Flashed otherwise. Returns at once when it cannot be started
+// (NotStarted), and ends it unrun when it cannot be resumed (NotStarted).
+// Looks at its folder (looksAsBuilt) right before the start and again right
+// before the resume (Refused). Keeps host told of the utility's processes
 // while they run, and power read at every wake of the wait.
-UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power,
-                      const std::function<bool()>& looksAsBuilt);
+FlashResult RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power,
+                       const std::function<bool()>& looksAsBuilt);
 
 }  // namespace update

@@ -34,11 +34,16 @@ public:
     // A handle to the process with that id, with the rights to test its job
     // and to give it a handle; null when there is none.
     virtual KernelHandle OpenProcess(unsigned long processId) = 0;
-    // A handle that keeps the process, and so its id, from going, with the
-    // right to test its job and no more; null when there is none.
-    virtual KernelHandle OpenProcessToHold(unsigned long processId) = 0;
-    // A job without limits: it never ends or kills what it holds. Null when
-    // the system cannot make one.
+    // A handle that keeps the process, and so its id and exit code, from
+    // going, with the rights to test its job and read its exit code and no
+    // more; null when there is none.
+    virtual KernelHandle OpenProcessToWatch(unsigned long processId) = 0;
+    // The process's exit code, STILL_ACTIVE while it runs; false when unknown.
+    virtual bool GetExitCodeProcess(KernelHandle process, unsigned long& code) = 0;
+    // A job that ends a process of it on an unhandled exception, so that no
+    // error report waits for an answer, and that has no other limit: it never
+    // ends or kills what it holds otherwise. Null when the system cannot make
+    // one or cannot set that limit.
     virtual KernelHandle CreateJobObject() = 0;
     // A new completion port that reports the job's processes; null when the
     // port cannot be made or tied to the job.

@@ -13,6 +13,8 @@ class StartupCalls {
 public:
     virtual std::string GetCommandLineA() = 0;
     virtual void AddErrorMode(unsigned flags) = 0;
+    // Sets the error mode; returns the one it replaced.
+    virtual unsigned SetErrorMode(unsigned mode) = 0;
     // The executable's full path, whole whatever its length; nullopt when
     // the system cannot report it.
     virtual std::optional<std::string> GetModuleFileNameA() = 0;
@@ -26,6 +28,8 @@ public:
     virtual bool GetSystemPowerStatus(PowerStatus& status) = 0;
     virtual unsigned long GetSystemDefaultLCID() = 0;
     virtual void Sleep(unsigned long milliseconds) = 0;
+    // Milliseconds since the system started, wrapping around.
+    virtual unsigned long GetTickCount() = 0;
     virtual void RestrictDllSearchPath() = 0;
 
 protected:

@@ -9,7 +9,16 @@
 namespace platform {
 
 KernelHandle Win32Platform::CreateJobObject() {
-    return FromHandle(::CreateJobObjectA(nullptr, nullptr));
+    HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    if (!::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof(limits))) {
+        ::CloseHandle(job);
+        return nullptr;
+    }
+    return FromHandle(job);
 }
 
 KernelHandle Win32Platform::CreateJobCompletionPort(KernelHandle job) {

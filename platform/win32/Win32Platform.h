@@ -19,6 +19,7 @@ public:
     // Process and start-up (Win32System.cpp)
     std::string GetCommandLineA() override;
     void AddErrorMode(unsigned flags) override;
+    unsigned SetErrorMode(unsigned mode) override;
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;
     MutexResult CreateInstanceMutex(const std::string& name) override;
@@ -26,6 +27,7 @@ public:
     bool GetSystemPowerStatus(PowerStatus& status) override;
     unsigned long GetSystemDefaultLCID() override;
     void Sleep(unsigned long milliseconds) override;
+    unsigned long GetTickCount() override;
     void RestrictDllSearchPath() override;
 
     // Resources and text (Win32Text.cpp)
@@ -75,7 +77,8 @@ public:
     unsigned long ResumeThread(KernelHandle thread) override;
     bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
     KernelHandle OpenProcess(unsigned long processId) override;
-    KernelHandle OpenProcessToHold(unsigned long processId) override;
+    KernelHandle OpenProcessToWatch(unsigned long processId) override;
+    bool GetExitCodeProcess(KernelHandle process, unsigned long& code) override;
 
     // Jobs (Win32Job.cpp)
     KernelHandle CreateJobObject() override;

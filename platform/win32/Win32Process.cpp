@@ -82,9 +82,16 @@ KernelHandle Win32Platform::OpenProcess(unsigned long processId) {
 }
 
 // Windows XP has no limited query right.
-KernelHandle Win32Platform::OpenProcessToHold(unsigned long processId) {
+KernelHandle Win32Platform::OpenProcessToWatch(unsigned long processId) {
     return FromHandle(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
                                     static_cast<DWORD>(processId)));
+}
+
+bool Win32Platform::GetExitCodeProcess(KernelHandle process, unsigned long& code) {
+    DWORD exitCode = 0;
+    if (!::GetExitCodeProcess(ToHandle(process), &exitCode)) return false;
+    code = exitCode;
+    return true;
 }
 
 unsigned long Win32Platform::WaitForSingleObject(KernelHandle handle, unsigned long milliseconds) {

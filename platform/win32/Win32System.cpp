@@ -21,6 +21,8 @@ std::string Win32Platform::GetCommandLineA() {
 
 void Win32Platform::AddErrorMode(unsigned flags) { ::SetErrorMode(::GetErrorMode() | flags); }
 
+unsigned Win32Platform::SetErrorMode(unsigned mode) { return ::SetErrorMode(mode); }
+
 std::optional<std::string> Win32Platform::GetModuleFileNameA() {
     std::string path(MAX_PATH, '\0');
     for (;;) {
@@ -80,6 +82,8 @@ bool Win32Platform::GetSystemPowerStatus(PowerStatus& status) {
 unsigned long Win32Platform::GetSystemDefaultLCID() { return ::GetSystemDefaultLCID(); }
 
 void Win32Platform::Sleep(unsigned long milliseconds) { ::Sleep(milliseconds); }
+
+unsigned long Win32Platform::GetTickCount() { return ::GetTickCount(); }
 
 void Win32Platform::RestrictDllSearchPath() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);

@@ -18,11 +18,13 @@ unsigned long ProcessState::StartProcess(platform::KernelHandle job, bool helper
 void FakePlatform::RunProcess(unsigned long processId) {
     Process& process = processes_[processId];
     process.endUs = nowUs_ + processRunUs;
+    process.exitCode = processExitCode;
     std::int64_t lastEnd = process.endUs;
     Report(process.job, process.endUs, win::JOB_OBJECT_MSG_EXIT_PROCESS, processId);
     if (helperRunUs > 0) {
         const unsigned long helper = StartProcess(process.job, true);
         processes_[helper].endUs = nowUs_ + helperRunUs;
+        processes_[helper].exitCode = helperExitCode;
         lastEnd = std::max(lastEnd, processes_[helper].endUs);
         Report(process.job, nowUs_, win::JOB_OBJECT_MSG_NEW_PROCESS, helper);
         Report(process.job, processes_[helper].endUs, win::JOB_OBJECT_MSG_EXIT_PROCESS, helper);
@@ -57,6 +59,7 @@ bool FakePlatform::TerminateProcess(platform::KernelHandle process, unsigned exi
     auto id = processHandles_.find(process);
     if (id == processHandles_.end()) return false;
     processes_[id->second].endUs = nowUs_;
+    processes_[id->second].exitCode = exitCode;
     terminated.push_back(id->second);
     return true;
 }
@@ -65,8 +68,17 @@ platform::KernelHandle FakePlatform::OpenProcess(unsigned long processId) {
     return OpenRunningProcess("OpenProcess", "process", processId);
 }
 
-platform::KernelHandle FakePlatform::OpenProcessToHold(unsigned long processId) {
-    return OpenRunningProcess("OpenProcessToHold", "held process", processId);
+platform::KernelHandle FakePlatform::OpenProcessToWatch(unsigned long processId) {
+    return OpenRunningProcess("OpenProcessToWatch", "watched process", processId);
+}
+
+bool FakePlatform::GetExitCodeProcess(platform::KernelHandle process, unsigned long& code) {
+    std::lock_guard<std::recursive_mutex> hold(mutex_);
+    auto id = processHandles_.find(process);
+    if (id == processHandles_.end() || !openHandles_.count(process)) return false;
+    const Process& found = processes_[id->second];
+    code = found.endUs > nowUs_ ? win::STILL_ACTIVE : found.exitCode;
+    return true;
 }
 
 // A handle to a process that has not ended yet, recorded as call.

@@ -79,6 +79,7 @@ public:
     // Process and start-up, COM (FakeSystem.cpp)
     std::string GetCommandLineA() override;
     void AddErrorMode(unsigned flags) override;
+    unsigned SetErrorMode(unsigned mode) override;
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;
     platform::MutexResult CreateInstanceMutex(const std::string& name) override;
@@ -86,6 +87,7 @@ public:
     bool GetSystemPowerStatus(platform::PowerStatus& status) override;
     unsigned long GetSystemDefaultLCID() override;
     void Sleep(unsigned long milliseconds) override;
+    unsigned long GetTickCount() override;
     void RestrictDllSearchPath() override;
     void CoInitialize() override;
     platform::Hresult CoInitializeSecurity() override;
@@ -136,7 +138,8 @@ public:
     unsigned long ResumeThread(platform::KernelHandle thread) override;
     bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
     platform::KernelHandle OpenProcess(unsigned long processId) override;
-    platform::KernelHandle OpenProcessToHold(unsigned long processId) override;
+    platform::KernelHandle OpenProcessToWatch(unsigned long processId) override;
+    bool GetExitCodeProcess(platform::KernelHandle process, unsigned long& code) override;
     platform::KernelHandle CreateJobObject() override;
     platform::KernelHandle CreateJobCompletionPort(platform::KernelHandle job) override;
     bool AssignProcessToJobObject(platform::KernelHandle job,

@@ -38,7 +38,8 @@ bool FakePlatform::CreateProcessA(const std::string& application, std::string& c
                                   platform::ProcessInfo& info) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("CreateProcess " + commandLine);
-    processStarts.push_back(ProcessStart{application, commandLine, flags, directory, nowUs_});
+    processStarts.push_back(
+        ProcessStart{application, commandLine, flags, directory, nowUs_, errorMode});
     if (processStartFails || !FileExists(application)) return false;
     info.processId = StartProcess(nullptr, false);
     processes_[info.processId].brokeAway = (flags & win::CREATE_BREAKAWAY_FROM_JOB) != 0;

@@ -18,6 +18,7 @@ struct ProcessStart {
     unsigned long flags;
     std::string directory;
     std::int64_t timeUs;
+    unsigned errorMode;  // the one the process inherits
 };
 
 struct ThreadEntryCall {
@@ -39,6 +40,8 @@ public:
     std::int64_t processRunUs = 0;  // how long a started process runs
     // > 0: the started process hands off to a helper that runs this long.
     std::int64_t helperRunUs = 0;
+    unsigned long processExitCode = 0;  // of the started process, when it ends
+    unsigned long helperExitCode = 0;
     // Job steps that fail: "job", "port", "assign" (of a process that did
     // not break away from this program's own job), "count", "ids", and
     // "duplicate" for the guard's duplication.
@@ -63,6 +66,7 @@ protected:
         std::int64_t endUs;  // INT64_MAX while suspended
         platform::KernelHandle job;
         bool helper;
+        unsigned long exitCode = 0;
         bool brokeAway = false;  // started outside this program's own job
     };
     struct JobMessage {

@@ -7,7 +7,14 @@ namespace fake {
 
 std::string FakePlatform::GetCommandLineA() { return commandLine; }
 
-void FakePlatform::AddErrorMode(unsigned flags) { addedErrorMode |= flags; }
+void FakePlatform::AddErrorMode(unsigned flags) { errorMode |= flags; }
+
+unsigned FakePlatform::SetErrorMode(unsigned mode) {
+    Record("SetErrorMode " + std::to_string(mode));
+    const unsigned before = errorMode;
+    errorMode = mode;
+    return before;
+}
 
 std::optional<std::string> FakePlatform::GetModuleFileNameA() { return modulePath; }
 
@@ -52,6 +59,8 @@ void FakePlatform::Sleep(unsigned long milliseconds) {
     Record("Sleep " + std::to_string(milliseconds));
     AdvanceUs(static_cast<std::int64_t>(milliseconds) * 1000);
 }
+
+unsigned long FakePlatform::GetTickCount() { return static_cast<unsigned long>(NowUs() / 1000); }
 
 void FakePlatform::RestrictDllSearchPath() { Record("RestrictDllSearchPath"); }
 

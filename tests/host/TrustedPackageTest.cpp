@@ -85,7 +85,7 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
          list + update::HexOf(update::Sha256().Final()) + " 0 " + longName + "\n",
          PackageCheck::AsBuilt},
         {"one of 260", "", "", list + std::string(64, '0') + " 0 " + longName + "n\n",
-         PackageCheck::TooLong},
+         PackageCheck::Unusable},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -170,24 +170,38 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
 }
 
 // The utility hands off to a helper and exits at once: the run waits for the
-// helper, which holds the guard too.
+// helper, which holds the guard too, whether the port or the job's list told
+// of it. Once both have ended, an exception's exit code (0xC0000000 to
+// 0xCFFFFFFF) of either ends the run with 147, recording nothing; other codes
+// are not examined.
 TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
     os.processRunUs = 100'000;
     os.helperRunUs = 10'000'000;
-    for (bool lost : {false, true}) {
-        SCOPED_TRACE(lost ? "port messages lost" : "port messages delivered");
-        os.jobMessagesLost = lost;
+    const struct {
+        bool lost;
+        unsigned long utilityCode, helperCode;
+        bool crashed;
+    } cases[] = {{false, 0, 0, false},          {true, 0, 0, false},
+                 {false, 0xC0000005, 0, true},  {true, 0, 0xC0000409, true},
+                 {false, 5, 0xBFFFFFFF, false}, {false, 0xD0000000, 1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.lost << " " << c.utilityCode << " " << c.helperCode);
+        os.jobMessagesLost = c.lost;
+        os.processExitCode = c.utilityCode;
+        os.helperExitCode = c.helperCode;
         os.AdvanceUs(-os.NowUs());
         os.calls.clear();
         std::vector<fake::Call> events = Run("K38KRPA23");
         ASSERT_EQ(events.back().what, "finish");
         // Its end is seen at once from the port, or by the next count.
-        EXPECT_GE(events.back().timeUs, 22'000'000);
-        EXPECT_LE(events.back().timeUs, 22'000'000 + (lost ? kJobPollUs : 0));
-        EXPECT_EQ(markerWrites.size(), 1u);
-        EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), lost ? 0 : 1);
-        // The helper's id is held, once, for as long as it is shown.
-        EXPECT_EQ(os.CountCalls("OpenProcessToHold"), 1);
+        const std::int64_t endUs = events.back().timeUs - (c.crashed ? 5'000'000 : 0);
+        EXPECT_GE(endUs, 22'000'000);
+        EXPECT_LE(endUs, 22'000'000 + (c.lost ? kJobPollUs : 0));
+        EXPECT_EQ(events[events.size() - 3].what == "status " + Text(147), c.crashed);
+        EXPECT_EQ(markerWrites.size(), c.crashed ? 0u : 1u);
+        EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), 1);
+        // The helper's id is watched, once, for as long as it is shown.
+        EXPECT_EQ(os.CountCalls("OpenProcessToWatch"), 1);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         // The dialog learns of the helper, whose windows it must show, and
         // of the end.
@@ -200,9 +214,11 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
 
 // Whatever step of the job fails, the utility runs, once, every handle is
 // closed, and the wait covers what the job still can. A job refused because
-// this program runs in one that lets children break away takes a second,
-// breakaway start of the utility; the first never ran. A utility that
-// cannot be resumed is ended unrun and not waited for.
+// this program runs in one takes a second start of the utility, breakaway
+// where that job allows; the first never ran. A utility no job of ours holds
+// is created with SEM_NOGPFAULTERRORBOX added to the program's error mode,
+// which is put back right after. A utility that cannot be resumed is ended
+// unrun and not waited for; the run says so (146).
 TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEverything) {
     os.processRunUs = 1'000'000;
     os.helperRunUs = 5'000'000;
@@ -214,10 +230,10 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         std::size_t starts;
         std::size_t ended;  // terminated unrun
     } cases[] = {
-        {"job", false, true, 13'000'000, 1, 0},        {"assign", false, true, 13'000'000, 1, 0},
+        {"job", false, true, 13'000'000, 1, 0},        {"assign", false, true, 13'000'000, 2, 1},
         {"assign", true, false, 17'000'000, 2, 1},     {"port", false, false, 17'000'000, 1, 0},
         {"duplicate", false, false, 17'000'000, 1, 0}, {"count", false, true, 13'000'000, 1, 0},
-        {"ids", false, false, 17'000'000, 1, 0},       {"resume", false, false, 12'000'000, 1, 1},
+        {"ids", false, false, 17'000'000, 1, 0},       {"resume", false, false, 17'000'000, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.failure << (c.breakawayAllowed ? ", breakaway" : ""));
@@ -229,19 +245,24 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         os.processStarts.clear();
         os.terminated.clear();
         os.resumes = 0;
+        os.errorMode = 0x8001;
         std::vector<fake::Call> events = Run("K38KRPA23");
         EXPECT_EQ(os.resumes, 1);
+        const bool outsideJob = c.starts == 2 || std::string(c.failure) == "job";
+        EXPECT_EQ(os.processStarts.back().errorMode, outsideJob ? 0x8003u : 0x8001u);
+        EXPECT_EQ(os.errorMode, 0x8001u);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         EXPECT_EQ(os.CountCalls("WaitForSingleObject") > 0, c.plainWait);
         EXPECT_EQ(os.CountCalls(Trace("WaitForSingleObject", win::INFINITE)), 0);
         ASSERT_EQ(os.processStarts.size(), c.starts);
         EXPECT_EQ(os.processStarts.back().flags & win::CREATE_BREAKAWAY_FROM_JOB,
-                  c.starts == 2 ? win::CREATE_BREAKAWAY_FROM_JOB : 0);
+                  c.breakawayAllowed ? win::CREATE_BREAKAWAY_FROM_JOB : 0);
         EXPECT_EQ(os.terminated.size(), c.ended);
         ASSERT_EQ(events.back().what, "finish");
         EXPECT_GE(events.back().timeUs, c.endUs);
         EXPECT_LE(events.back().timeUs, c.endUs + (c.plainWait ? 0 : kJobPollUs));
         EXPECT_EQ(markerWrites.size(), os.resumeFails ? 0u : 1u);  // it never ran
+        EXPECT_EQ(events[events.size() - 3].what == "status " + Text(146), os.resumeFails);
         // The dialog is told of the utility while it runs, and of its end.
         EXPECT_EQ(utilityShown.empty(), os.resumeFails);
         if (!utilityShown.empty()) {
@@ -250,29 +271,39 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
     }
 }
 
-// The utility runs from 12 s to 72 s. Every wait for it reads the power
-// status at least once a second: a read that says mains power is off shows
-// 145 in place of 137, one that says it is on again shows 137; nothing else
-// of the run changes.
+// The utility runs 60 s from its start, at 12 s unless held. Every wait for
+// it reads the power status at least once a second: a read that says mains
+// power is off shows 145 in place of 137, one that says it is on again shows
+// 137; nothing else of the run changes. Off right before the start, it holds
+// the start until a read says otherwise, for at most 60 s; then the run ends
+// with 149 and nothing recorded.
 TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNothingElse) {
     const platform::PowerStatus off{0, 80}, on{1, 79}, unknown{255, 80};
     const std::optional<platform::PowerStatus> unreadable;
     const std::vector<std::pair<std::int64_t, unsigned>> warnedAndBack = {{21'000'000, 145},
                                                                           {31'000'000, 137}};
+    const std::vector<std::pair<std::int64_t, unsigned>> heldAndBack = {{12'000'000, 145},
+                                                                        {31'000'000, 137}};
     struct Case {
         std::map<std::int64_t, std::optional<platform::PowerStatus>> power;
-        std::string failure;  // a job step that fails, or "text": no string 145
+        std::string failure;   // a job step that fails, or "text": no string 145
+        std::int64_t startUs;  // of the utility; 0: never
         std::vector<std::pair<std::int64_t, unsigned>> statuses;  // after 137
     } cases[] = {
-        {{{20'500'000, off}, {30'500'000, on}}, "", warnedAndBack},
-        {{{11'000'000, off}}, "", {{11'000'000, 145}}},  // before the utility starts
-        {{{20'500'000, unreadable}, {30'500'000, unknown}}, "", {}},
+        {{{20'500'000, off}, {30'500'000, on}}, "", 12'000'000, warnedAndBack},
+        {{{11'000'000, off}, {30'500'000, on}}, "", 31'000'000, heldAndBack},
+        {{{11'000'000, off}, {30'500'000, unknown}}, "job", 31'000'000, heldAndBack},
+        {{{11'000'000, off}, {30'500'000, unreadable}}, "port", 31'000'000, heldAndBack},
+        {{{11'000'000, off}}, "", 0, {{12'000'000, 145}, {72'000'000, 149}}},
+        {{{11'000'000, unreadable}}, "", 12'000'000, {}},
+        {{{20'500'000, unreadable}, {30'500'000, unknown}}, "", 12'000'000, {}},
         {{{20'500'000, off}, {30'500'000, unreadable}, {40'500'000, unknown}, {50'500'000, on}},
          "",
+         12'000'000,
          {{21'000'000, 145}, {51'000'000, 137}}},
-        {{{20'500'000, off}, {30'500'000, on}}, "port", warnedAndBack},
-        {{{20'500'000, off}, {30'500'000, on}}, "job", warnedAndBack},
-        {{{20'500'000, off}, {30'500'000, on}}, "text", {}},
+        {{{20'500'000, off}, {30'500'000, on}}, "port", 12'000'000, warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "job", 12'000'000, warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "text", 12'000'000, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.power.size() << " changes, failure " << c.failure);
@@ -284,20 +315,26 @@ TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNo
         os.missingStrings = {};
         if (c.failure == "text") os.missingStrings = {145};
         std::vector<fake::Call> events = Run("K38KRPA23");
-        ASSERT_EQ(events.size(), 5 + c.statuses.size());
+        const bool started = c.startUs != 0;
+        ASSERT_EQ(events.size(), (started ? 5 : 7) + c.statuses.size());
         EXPECT_EQ(events[3].what, "status " + Text(137));
         for (std::size_t i = 0; i < c.statuses.size(); ++i) {
-            EXPECT_EQ(events[4 + i].what, "status " + Text(c.statuses[i].second));
-            EXPECT_EQ(events[4 + i].timeUs, c.statuses[i].first);
+            const fake::Call& shown = events[4 + i + (started || i == 0 ? 0 : 1)];
+            EXPECT_EQ(shown.what, "status " + Text(c.statuses[i].second));
+            EXPECT_EQ(shown.timeUs, c.statuses[i].first);
         }
+        const std::int64_t endUs = started ? c.startUs + 60'000'000 : 77'000'000;
         EXPECT_EQ(events.back().what, "finish");
-        EXPECT_EQ(events.back().timeUs, 72'000'000);
-        EXPECT_EQ(os.processStarts.size(), 1u);
-        ASSERT_EQ(markerWrites.size(), 1u);
-        EXPECT_EQ(markerWrites[0].timeUs, 72'000'000);
+        EXPECT_EQ(events.back().timeUs, endUs);
+        ASSERT_EQ(os.processStarts.size(), started ? 1u : 0u);
+        ASSERT_EQ(markerWrites.size(), started ? 1u : 0u);
+        if (started) {
+            EXPECT_EQ(os.processStarts[0].timeUs, c.startUs);
+            EXPECT_EQ(markerWrites[0].timeUs, endUs);
+        }
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         // The dialog may wake the wait on its port only while the port is open.
-        ASSERT_EQ(wakePorts.size(), c.failure == "job" ? 0u : 2u);
+        ASSERT_EQ(wakePorts.size(), c.failure == "job" || c.failure == "port" ? 0u : 2u);
         if (!wakePorts.empty()) {
             EXPECT_EQ(wakePorts.back(), nullptr);
         }
@@ -336,28 +373,36 @@ TEST_F(WorkerFixture, AChangedOrIncompletePackageIsRefusedWithNothingRecordedAsD
     }
 }
 
-// A utility that never ran, because it cannot start or nothing can start in
-// a folder that long, ends the run when a flash would have, with nothing
-// recorded as done.
+// A utility that never ran, because it cannot start (146, after 137) or the
+// folder cannot be used (148, where 137 would come: nothing can start in a
+// folder that long, nor in one of no known root), ends the run as a refusal
+// does, with nothing recorded as done.
 TEST_F(WorkerFixture, AUtilityThatNeverRanRecordsNothingAsDone) {
-    for (const char* why : {"start fails", "no executable path", "work folder too long"}) {
-        SCOPED_TRACE(why);
+    const struct {
+        const char* why;
+        std::optional<std::string> modulePath;
+        unsigned status;
+    } cases[] = {
+        {"start fails", "C:\\Update\\BIOSUpdate.exe", 146},
+        {"no executable path", std::nullopt, 148},
+        {"work folder of 250 characters", "C:\\" + std::string(236, 'x') + "\\setup.exe", 148},
+        {"no root", "Update\\BIOSUpdate.exe", 148},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
         os.AdvanceUs(-os.NowUs());
         os.calls.clear();
         os.processStarts.clear();
-        os.processStartFails = std::string(why) == "start fails";
-        os.modulePath = std::string("C:\\Update\\BIOSUpdate.exe");
-        if (std::string(why) == "no executable path") os.modulePath = std::nullopt;
-        if (std::string(why) == "work folder too long") {
-            // A work folder of 250 characters.
-            os.modulePath = "C:\\" + std::string(236, 'x') + "\\setup.exe";
-        }
+        os.processStartFails = c.status == 146;
+        os.modulePath = c.modulePath;
         std::vector<fake::Call> events = Run("K38KRPA23");
-        ASSERT_EQ(events.size(), 6u);
-        EXPECT_EQ(events[3].what, "status " + Text(137));
-        EXPECT_EQ(events[4].what, "nothing done");
-        EXPECT_EQ(events[5].what, "finish");
-        EXPECT_EQ(events[5].timeUs, 12'000'000);
+        const std::size_t shown = c.status == 146 ? 4 : 3;  // 137 before a start only
+        ASSERT_EQ(events.size(), shown + 4);
+        EXPECT_EQ(events[shown].what, "nothing done");
+        EXPECT_EQ(events[shown + 1].what, "status " + Text(c.status));
+        EXPECT_EQ(events[shown + 1].timeUs, c.status == 146 ? 12'000'000 : 11'000'000);
+        EXPECT_EQ(events[shown + 2].what, "exit timer");
+        EXPECT_EQ(events[shown + 3].timeUs, events[shown + 1].timeUs + 5'000'000);
         EXPECT_TRUE(markerWrites.empty());
         EXPECT_EQ(os.processStarts.size(), os.processStartFails ? 1u : 0u);
         EXPECT_EQ(os.OpenKernelHandles(), 0);

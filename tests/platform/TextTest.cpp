@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ protected:
 
 TEST_F(TextTest, EveryStringComesInTheSessionLanguage) {
     const UiLanguage language = korean_ ? UiLanguage::Korean : UiLanguage::English;
-    for (unsigned id = 129; id <= 145; ++id) {
+    for (unsigned id = 129; id <= 149; ++id) {
         SCOPED_TRACE(id);
         const char* expected = FindString(id, language);
         ASSERT_NE(expected, nullptr);
@@ -72,7 +73,7 @@ TEST_F(TextTest, TextsKeepTheirBlanksAndBareLineFeeds) {
 }
 
 TEST_F(TextTest, MissingOrEmptyStringLeavesTheTextAlone) {
-    for (unsigned id : {0u, 128u, 146u, 57344u}) {
+    for (unsigned id : {0u, 128u, 150u, 57344u}) {
         SCOPED_TRACE(id);
         std::string text = "untouched";
         EXPECT_FALSE(os_.LoadStringA(id, text));
@@ -118,6 +119,25 @@ TEST_F(TextTest, MbsUprLeavesDoubleByteCharactersWhole) {
     std::string text = "k\x81\x61z";
     os_.MbsUpr(text);
     EXPECT_EQ(text, "K\x81\x61Z");
+}
+
+// Each status line fits the picture's 640 pixels in the font the screen
+// paints it with, in the session's language.
+TEST_F(TextTest, EveryStatusTextFitsTheStatusLine) {
+    HDC screen = ::GetDC(nullptr);
+    ASSERT_NE(screen, nullptr);
+    HDC canvas = ::CreateCompatibleDC(screen);
+    for (unsigned id :
+         {131u, 132u, 133u, 135u, 137u, 138u, 141u, 142u, 144u, 145u, 146u, 147u, 148u, 149u}) {
+        std::string text;
+        ASSERT_TRUE(os_.LoadStringA(id, text));
+        Rect measured{0, 0, 640, 25};
+        os_.DrawTextA(reinterpret_cast<DcHandle>(canvas), text, measured, DT_CALCRECT);
+        std::cout << "string " << id << ": " << measured.right << " pixels\n";
+        EXPECT_LE(measured.right, 640) << id;
+    }
+    ::DeleteDC(canvas);
+    ::ReleaseDC(nullptr, screen);
 }
 
 TEST_F(TextTest, SystemLocaleFollowsTheSession) {
