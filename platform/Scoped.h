@@ -30,7 +30,7 @@ public:
         if (m_hHandle) Release(m_hHandle);
         m_hHandle = handle;
     }
-    // Releases what is held and lends the slot to a call that fills it.
+    // Releases what it owns and lends the slot to a call that fills it.
     Handle& Receive() {
         Reset();
         return m_hHandle;
@@ -112,7 +112,7 @@ private:
     DcHandle m_hDC;
 };
 
-// A held lock, left when the scope ends.
+// A lock entered for the scope, and left when it ends.
 class ScopedLock : NoCopy {
 public:
     explicit ScopedLock(Lock& lock) : m_pLock(&lock) { m_pLock->Enter(); }

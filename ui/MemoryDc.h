@@ -14,12 +14,12 @@ public:
     // use. A null bitmap leaves the selection as it is.
     void Select(platform::DcHandle screen, platform::GdiObject bitmap);
     // Puts the context's own bitmap back and deletes the context, so that
-    // the bitmap it held may be deleted.
+    // the bitmap it had selected may be deleted.
     void Release();
     platform::DcHandle Get() const { return m_hDC; }
 
 private:
     platform::DcHandle m_hDC = nullptr;
-    platform::GdiObject m_hOwnBitmap = nullptr;  // what the context held when made
+    platform::GdiObject m_hOwnBitmap = nullptr;  // what the context had when made
     platform::GdiObject m_hSelected = nullptr;
 };

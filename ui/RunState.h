@@ -34,7 +34,7 @@ public:
     // Moves to the signal's next stage; false, and no change, when the signal
     // means nothing in the current one.
     bool Take(Signal signal);
-    // After the answer Yes the screen is held: nothing may take it away.
+    // After the answer Yes the screen is the program's: nothing may take it away.
     bool HoldsScreen() const { return m_stage != Stage::Asking; }
 
 private:

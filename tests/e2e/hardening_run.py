@@ -41,7 +41,7 @@ UPDATE_FOLDER = ("Program Files (x86)", "BIOSUPDATE")
 IMAGE_NAME = "K38KRPA24"
 
 # Texts the update screen shows, in the order of a run; 133 and 134 read alike.
-STATUS_IDS = (138, 131, 132, 135, 137, 133, 141, 142, 144)
+STATUS_IDS = (138, 131, 132, 135, 137, 133, 141, 142, 144, 145, 146, 147, 148, 149)
 STAGES = {138: "initialising", 131: "loading", 132: "verifying", 135: "checking",
           137: "updating", 133: "other-platform", 141: "bios-newer", 142: "same-version"}
 CONFIRM_TEXT_ID = 139

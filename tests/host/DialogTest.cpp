@@ -644,7 +644,7 @@ TEST_F(DialogFixture, TheMachineIsKeptAwakeWhileTheWindowExistsOnEveryPath) {
         EXPECT_EQ(fresh.shutdownReasonsDestroyed, expected);
         if (expected) {
             EXPECT_EQ(fresh.shutdownReason, fake::Utf16FromUtf8(Text(137)));
-            // Held in one order, let go in the reverse.
+            // Taken in one order, let go in the reverse.
             std::vector<std::string> machine;
             for (const fake::Call& call : fresh.calls) {
                 if (call.what.rfind("SetThreadExecutionState", 0) == 0 ||
