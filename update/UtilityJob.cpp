@@ -129,9 +129,9 @@ private:
     unsigned m_nBefore = 0;
 };
 
-// outsideJob: no job may end the utility on a crash, so that the system's
-// error report would wait for an answer while its process lives on: it
-// starts with no such report.
+// outsideJob: no job of ours would end the utility on a crash, so it is
+// created with no error report, whose window would keep its process alive
+// until answered.
 bool StartSuspended(const FlashLaunch& launch, unsigned long flags, bool outsideJob,
                     ScopedProcess& started) {
     std::string commandLine = launch.commandLine;

@@ -75,7 +75,7 @@ platform::KernelHandle FakePlatform::OpenProcessToWatch(unsigned long processId)
 bool FakePlatform::GetExitCodeProcess(platform::KernelHandle process, unsigned long& code) {
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     auto id = processHandles_.find(process);
-    if (id == processHandles_.end() || !openHandles_.count(process)) return false;
+    if (id == processHandles_.end()) return false;
     const Process& found = processes_[id->second];
     code = found.endUs > nowUs_ ? win::STILL_ACTIVE : found.exitCode;
     return true;

@@ -39,7 +39,7 @@ bool FakePlatform::CreateProcessA(const std::string& application, std::string& c
     std::lock_guard<std::recursive_mutex> hold(mutex_);
     Record("CreateProcess " + commandLine);
     processStarts.push_back(
-        ProcessStart{application, commandLine, flags, directory, nowUs_, errorMode});
+        ProcessStart{application, commandLine, flags, directory, nowUs_, addedErrorMode});
     if (processStartFails || !FileExists(application)) return false;
     info.processId = StartProcess(nullptr, false);
     processes_[info.processId].brokeAway = (flags & win::CREATE_BREAKAWAY_FROM_JOB) != 0;

@@ -1,5 +1,6 @@
 // The double's start-up and COM.
 #include <iterator>
+#include <utility>
 
 #include "tests/fake/FakePlatform.h"
 
@@ -7,14 +8,9 @@ namespace fake {
 
 std::string FakePlatform::GetCommandLineA() { return commandLine; }
 
-void FakePlatform::AddErrorMode(unsigned flags) { errorMode |= flags; }
+void FakePlatform::AddErrorMode(unsigned flags) { addedErrorMode |= flags; }
 
-unsigned FakePlatform::SetErrorMode(unsigned mode) {
-    Record("SetErrorMode " + std::to_string(mode));
-    const unsigned before = errorMode;
-    errorMode = mode;
-    return before;
-}
+unsigned FakePlatform::SetErrorMode(unsigned mode) { return std::exchange(addedErrorMode, mode); }
 
 std::optional<std::string> FakePlatform::GetModuleFileNameA() { return modulePath; }
 

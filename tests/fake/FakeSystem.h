@@ -28,7 +28,7 @@ public:
     platform::Hresult securityResult = 0;
 
     // ---- What happened --------------------------------------------------
-    unsigned errorMode = 0;
+    unsigned addedErrorMode = 0;
     int coInitializeCalls = 0;
     int securityCalls = 0;
 };

@@ -189,7 +189,7 @@ TEST_F(StartupFixture, GuardsRunInOrderThenTheDialog) {
     EXPECT_EQ(order,
               (std::vector<std::string>{"InitCommonControls", "CreateMutex", "GetSystemPowerStatus",
                                         "CoInitialize", "CoInitializeSecurity", "RunModalDialog"}));
-    EXPECT_EQ(os.errorMode, 0x8001u);
+    EXPECT_EQ(os.addedErrorMode, 0x8001u);
     EXPECT_EQ(os.calls.front().what, "RestrictDllSearchPath");
     EXPECT_EQ(os.messageBoxes.size(), 1u);  // the confirmation, declined
 }

@@ -170,20 +170,18 @@ TEST_F(WorkerFixture, PackageNewerFlashesAndWritesTheMarkerOnlyAfterTheUtilityEn
 }
 
 // The utility hands off to a helper and exits at once: the run waits for the
-// helper, which holds the guard too, whether the port or the job's list told
-// of it. Once both have ended, an exception's exit code (0xC0000000 to
-// 0xCFFFFFFF) of either ends the run with 147, recording nothing; other codes
-// are not examined.
+// helper, which holds the guard too, found by the port or by the job's list.
+// An exception's exit code (0xC0000000 to 0xCFFFFFFF) of either ends the run
+// with 147 5 s later, recording nothing; other codes are not examined.
 TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
     os.processRunUs = 100'000;
     os.helperRunUs = 10'000'000;
     const struct {
-        bool lost;
+        bool lost, crashed;
         unsigned long utilityCode, helperCode;
-        bool crashed;
-    } cases[] = {{false, 0, 0, false},          {true, 0, 0, false},
-                 {false, 0xC0000005, 0, true},  {true, 0, 0xC0000409, true},
-                 {false, 5, 0xBFFFFFFF, false}, {false, 0xD0000000, 1, false}};
+    } cases[] = {{false, false, 0, 0},         {true, false, 0, 0},
+                 {false, true, 0xC0000005, 0}, {true, true, 0, 0xC0000409},
+                 {false, false, 5, 1},         {false, false, 0xD0000000, 0xBFFFFFFF}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lost << " " << c.utilityCode << " " << c.helperCode);
         os.jobMessagesLost = c.lost;
@@ -194,9 +192,9 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
         std::vector<fake::Call> events = Run("K38KRPA23");
         ASSERT_EQ(events.back().what, "finish");
         // Its end is seen at once from the port, or by the next count.
-        const std::int64_t endUs = events.back().timeUs - (c.crashed ? 5'000'000 : 0);
-        EXPECT_GE(endUs, 22'000'000);
-        EXPECT_LE(endUs, 22'000'000 + (c.lost ? kJobPollUs : 0));
+        EXPECT_GE(events.back().timeUs, c.crashed ? 27'000'000 : 22'000'000);
+        EXPECT_LE(events.back().timeUs,
+                  (c.crashed ? 27'000'000 : 22'000'000) + (c.lost ? kJobPollUs : 0));
         EXPECT_EQ(events[events.size() - 3].what == "status " + Text(147), c.crashed);
         EXPECT_EQ(markerWrites.size(), c.crashed ? 0u : 1u);
         EXPECT_EQ(os.CountCalls("DuplicateInstanceMutexInto helper"), 1);
@@ -214,11 +212,10 @@ TEST_F(WorkerFixture, AHandOffIsWaitedForAndTheHelperHoldsTheGuard) {
 
 // Whatever step of the job fails, the utility runs, once, every handle is
 // closed, and the wait covers what the job still can. A job refused because
-// this program runs in one takes a second start of the utility, breakaway
-// where that job allows; the first never ran. A utility no job of ours holds
-// is created with SEM_NOGPFAULTERRORBOX added to the program's error mode,
-// which is put back right after. A utility that cannot be resumed is ended
-// unrun and not waited for; the run says so (146).
+// this program runs in one takes a second start of the utility (breakaway
+// where allowed), with SEM_NOGPFAULTERRORBOX added to the error mode it
+// inherits, as without a job; the first never ran. A utility that cannot be
+// resumed is ended unrun and not waited for (146).
 TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEverything) {
     os.processRunUs = 1'000'000;
     os.helperRunUs = 5'000'000;
@@ -245,12 +242,12 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
         os.processStarts.clear();
         os.terminated.clear();
         os.resumes = 0;
-        os.errorMode = 0x8001;
+        os.addedErrorMode = 0x8001;
         std::vector<fake::Call> events = Run("K38KRPA23");
         EXPECT_EQ(os.resumes, 1);
-        const bool outsideJob = c.starts == 2 || std::string(c.failure) == "job";
-        EXPECT_EQ(os.processStarts.back().errorMode, outsideJob ? 0x8003u : 0x8001u);
-        EXPECT_EQ(os.errorMode, 0x8001u);
+        const bool quiet = c.starts == 2 || std::string(c.failure) == "job";
+        EXPECT_EQ(os.processStarts.back().errorMode, quiet ? 0x8003u : 0x8001u);
+        EXPECT_EQ(os.addedErrorMode, 0x8001u);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         EXPECT_EQ(os.CountCalls("WaitForSingleObject") > 0, c.plainWait);
         EXPECT_EQ(os.CountCalls(Trace("WaitForSingleObject", win::INFINITE)), 0);
@@ -271,39 +268,40 @@ TEST_F(WorkerFixture, EachFailedJobStepStillRunsTheUtilityAtMostOnceAndClosesEve
     }
 }
 
-// The utility runs 60 s from its start, at 12 s unless held. Every wait for
-// it reads the power status at least once a second: a read that says mains
-// power is off shows 145 in place of 137, one that says it is on again shows
-// 137; nothing else of the run changes. Off right before the start, it holds
-// the start until a read says otherwise, for at most 60 s; then the run ends
-// with 149 and nothing recorded.
+// The utility runs from 12 s to 72 s. Every wait for it reads the power
+// status at least once a second: a read that says mains power is off shows
+// 145 in place of 137, one that says it is on again shows 137; nothing else
+// of the run changes. Off right before the start, it holds the start until a
+// read says otherwise, up to 60 s; then 149, and nothing is recorded.
 TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNothingElse) {
     const platform::PowerStatus off{0, 80}, on{1, 79}, unknown{255, 80};
     const std::optional<platform::PowerStatus> unreadable;
     const std::vector<std::pair<std::int64_t, unsigned>> warnedAndBack = {{21'000'000, 145},
                                                                           {31'000'000, 137}};
-    const std::vector<std::pair<std::int64_t, unsigned>> heldAndBack = {{12'000'000, 145},
-                                                                        {31'000'000, 137}};
     struct Case {
         std::map<std::int64_t, std::optional<platform::PowerStatus>> power;
-        std::string failure;   // a job step that fails, or "text": no string 145
-        std::int64_t startUs;  // of the utility; 0: never
+        std::string failure;  // a job step that fails, or "text": no string 145
         std::vector<std::pair<std::int64_t, unsigned>> statuses;  // after 137
+        std::int64_t startUs = 12'000'000;                        // 0: never started
     } cases[] = {
-        {{{20'500'000, off}, {30'500'000, on}}, "", 12'000'000, warnedAndBack},
-        {{{11'000'000, off}, {30'500'000, on}}, "", 31'000'000, heldAndBack},
-        {{{11'000'000, off}, {30'500'000, unknown}}, "job", 31'000'000, heldAndBack},
-        {{{11'000'000, off}, {30'500'000, unreadable}}, "port", 31'000'000, heldAndBack},
-        {{{11'000'000, off}}, "", 0, {{12'000'000, 145}, {72'000'000, 149}}},
-        {{{11'000'000, unreadable}}, "", 12'000'000, {}},
-        {{{20'500'000, unreadable}, {30'500'000, unknown}}, "", 12'000'000, {}},
+        {{{20'500'000, off}, {30'500'000, on}}, "", warnedAndBack},
+        {{{11'000'000, off}, {30'500'000, on}},
+         "",
+         {{12'000'000, 145}, {31'000'000, 137}},
+         31'000'000},
+        {{{11'000'000, off}, {30'500'000, unknown}},
+         "job",
+         {{12'000'000, 145}, {31'000'000, 137}},
+         31'000'000},
+        {{{11'000'000, off}}, "", {{12'000'000, 145}, {72'000'000, 149}}, 0},
+        {{{11'000'000, unreadable}}, "", {}},
+        {{{20'500'000, unreadable}, {30'500'000, unknown}}, "", {}},
         {{{20'500'000, off}, {30'500'000, unreadable}, {40'500'000, unknown}, {50'500'000, on}},
          "",
-         12'000'000,
          {{21'000'000, 145}, {51'000'000, 137}}},
-        {{{20'500'000, off}, {30'500'000, on}}, "port", 12'000'000, warnedAndBack},
-        {{{20'500'000, off}, {30'500'000, on}}, "job", 12'000'000, warnedAndBack},
-        {{{20'500'000, off}, {30'500'000, on}}, "text", 12'000'000, {}},
+        {{{20'500'000, off}, {30'500'000, on}}, "port", warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "job", warnedAndBack},
+        {{{20'500'000, off}, {30'500'000, on}}, "text", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.power.size() << " changes, failure " << c.failure);
@@ -315,23 +313,18 @@ TEST_F(WorkerFixture, PowerReadsDuringTheFlashWarnAndRestoreTheStatusAndChangeNo
         os.missingStrings = {};
         if (c.failure == "text") os.missingStrings = {145};
         std::vector<fake::Call> events = Run("K38KRPA23");
-        const bool started = c.startUs != 0;
-        ASSERT_EQ(events.size(), (started ? 5 : 7) + c.statuses.size());
+        const std::size_t unrun = c.startUs ? 0 : 1;  // "nothing done" before 149
+        ASSERT_EQ(events.size(), 5 + 2 * unrun + c.statuses.size());
         EXPECT_EQ(events[3].what, "status " + Text(137));
         for (std::size_t i = 0; i < c.statuses.size(); ++i) {
-            const fake::Call& shown = events[4 + i + (started || i == 0 ? 0 : 1)];
-            EXPECT_EQ(shown.what, "status " + Text(c.statuses[i].second));
-            EXPECT_EQ(shown.timeUs, c.statuses[i].first);
+            EXPECT_EQ(events[4 + i + i * unrun].what, "status " + Text(c.statuses[i].second));
+            EXPECT_EQ(events[4 + i + i * unrun].timeUs, c.statuses[i].first);
         }
-        const std::int64_t endUs = started ? c.startUs + 60'000'000 : 77'000'000;
         EXPECT_EQ(events.back().what, "finish");
-        EXPECT_EQ(events.back().timeUs, endUs);
-        ASSERT_EQ(os.processStarts.size(), started ? 1u : 0u);
-        ASSERT_EQ(markerWrites.size(), started ? 1u : 0u);
-        if (started) {
-            EXPECT_EQ(os.processStarts[0].timeUs, c.startUs);
-            EXPECT_EQ(markerWrites[0].timeUs, endUs);
-        }
+        EXPECT_EQ(events.back().timeUs, c.startUs ? c.startUs + 60'000'000 : 77'000'000);
+        ASSERT_EQ(os.processStarts.size(), 1 - unrun);
+        ASSERT_EQ(markerWrites.size(), 1 - unrun);
+        EXPECT_TRUE(markerWrites.empty() || markerWrites[0].timeUs == c.startUs + 60'000'000);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
         // The dialog may wake the wait on its port only while the port is open.
         ASSERT_EQ(wakePorts.size(), c.failure == "job" || c.failure == "port" ? 0u : 2u);
@@ -373,36 +366,31 @@ TEST_F(WorkerFixture, AChangedOrIncompletePackageIsRefusedWithNothingRecordedAsD
     }
 }
 
-// A utility that never ran, because it cannot start (146, after 137) or the
-// folder cannot be used (148, where 137 would come: nothing can start in a
-// folder that long, nor in one of no known root), ends the run as a refusal
-// does, with nothing recorded as done.
+// A utility that never ran, because it cannot start (146 after 137), or the
+// folder cannot be used (148 in place of 137: too long, or of no root), ends
+// the run as a refusal does, with nothing recorded as done.
 TEST_F(WorkerFixture, AUtilityThatNeverRanRecordsNothingAsDone) {
-    const struct {
-        const char* why;
-        std::optional<std::string> modulePath;
-        unsigned status;
-    } cases[] = {
-        {"start fails", "C:\\Update\\BIOSUpdate.exe", 146},
-        {"no executable path", std::nullopt, 148},
-        {"work folder of 250 characters", "C:\\" + std::string(236, 'x') + "\\setup.exe", 148},
-        {"no root", "Update\\BIOSUpdate.exe", 148},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
+    for (const char* why :
+         {"start fails", "no executable path", "work folder too long", "no root"}) {
+        SCOPED_TRACE(why);
         os.AdvanceUs(-os.NowUs());
         os.calls.clear();
         os.processStarts.clear();
-        os.processStartFails = c.status == 146;
-        os.modulePath = c.modulePath;
+        os.processStartFails = std::string(why) == "start fails";
+        os.modulePath = std::string("C:\\Update\\BIOSUpdate.exe");
+        if (std::string(why) == "no executable path") os.modulePath = std::nullopt;
+        if (std::string(why) == "work folder too long") {
+            // A work folder of 250 characters.
+            os.modulePath = "C:\\" + std::string(236, 'x') + "\\setup.exe";
+        }
+        if (std::string(why) == "no root") os.modulePath = "Update\\BIOSUpdate.exe";
         std::vector<fake::Call> events = Run("K38KRPA23");
-        const std::size_t shown = c.status == 146 ? 4 : 3;  // 137 before a start only
-        ASSERT_EQ(events.size(), shown + 4);
-        EXPECT_EQ(events[shown].what, "nothing done");
-        EXPECT_EQ(events[shown + 1].what, "status " + Text(c.status));
-        EXPECT_EQ(events[shown + 1].timeUs, c.status == 146 ? 12'000'000 : 11'000'000);
-        EXPECT_EQ(events[shown + 2].what, "exit timer");
-        EXPECT_EQ(events[shown + 3].timeUs, events[shown + 1].timeUs + 5'000'000);
+        const std::size_t said = os.processStartFails ? 5 : 4;
+        ASSERT_EQ(events.size(), said + 3);
+        EXPECT_EQ(events[said - 1].what, "nothing done");
+        EXPECT_EQ(events[said].what, "status " + Text(os.processStartFails ? 146 : 148));
+        EXPECT_EQ(events[said].timeUs, os.processStartFails ? 12'000'000 : 11'000'000);
+        EXPECT_EQ(events.back().timeUs, events[said].timeUs + 5'000'000);
         EXPECT_TRUE(markerWrites.empty());
         EXPECT_EQ(os.processStarts.size(), os.processStartFails ? 1u : 0u);
         EXPECT_EQ(os.OpenKernelHandles(), 0);
