@@ -26,9 +26,10 @@
 #define IDS_XP_ONLY 143
 #define IDS_PACKAGE_CHANGED 144
 #define IDS_ADAPTER_UNPLUGGED 145
+#define IDS_SUSPEND_BITLOCKER 150
 
 #define IDS_FIRST IDS_APP_TITLE
-#define IDS_LAST IDS_ADAPTER_UNPLUGGED
+#define IDS_LAST IDS_SUSPEND_BITLOCKER
 
 // The files of the work folder the program was built for: one line each,
 // "<SHA-256 in hex> <size> <name>".

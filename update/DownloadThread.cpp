@@ -117,6 +117,10 @@ void CHWDriverDownloadThread::FlashPackage() {
             m_pDlg->RecordNothingDone();
             EndWithoutFlash(IDS_PACKAGE_CHANGED, 5000);
             break;
+        case update::UtilityRun::BitLockerOn:
+            m_pDlg->RecordNothingDone();
+            EndWithoutFlash(IDS_SUSPEND_BITLOCKER, 5000);
+            break;
     }
 }
 

@@ -20,6 +20,8 @@ enum class UtilityRun {
     Ran,
     NotStarted,  // it could not be started, or was ended unrun
     Refused,     // a look at its folder failed: it never ran
+    // BitLocker could not be suspended for one restart: it never ran
+    BitLockerOn,
 };
 
 // Starts the utility suspended, puts it in a job where the system allows,
@@ -28,7 +30,8 @@ enum class UtilityRun {
 // once when it cannot be started, and ends it unrun when it cannot be
 // resumed. Looks at its folder (looksAsBuilt) right before the start and
 // again right before the resume. Keeps host told of the utility's processes
-// while they run, and power read at every wake of the wait.
+// while they run, and power read at every wake of the wait. Between the
+// last look and the resume, suspends BitLocker for one restart.
 UtilityRun RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power,
                       const std::function<bool()>& looksAsBuilt);
 

@@ -95,4 +95,10 @@ Hresult Win32Platform::CoInitializeSecurity() {
                                   RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_SECURE_REFS, nullptr);
 }
 
+Hresult Win32Platform::CoInitializeMultithreaded() {
+    return ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+}
+
+void Win32Platform::CoUninitialize() { ::CoUninitialize(); }
+
 }  // namespace platform

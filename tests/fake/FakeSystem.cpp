@@ -66,4 +66,11 @@ platform::Hresult FakePlatform::CoInitializeSecurity() {
     return securityResult;
 }
 
+platform::Hresult FakePlatform::CoInitializeMultithreaded() {
+    Record("CoInitializeMultithreaded");
+    return 0;
+}
+
+void FakePlatform::CoUninitialize() { Record("CoUninitialize"); }
+
 }  // namespace fake

@@ -1,6 +1,8 @@
 // The double's WMI: a locator, services, an enumerator over biosInstances
-// and its objects, each counted until released.
+// and its objects, each counted until released; BitLocker's volumes and
+// methods.
 #include <algorithm>
+#include <iterator>
 
 #include "tests/fake/FakePlatform.h"
 #include "tests/fake/Utf.h"
@@ -16,10 +18,18 @@ constexpr Hresult kInvalidClass = static_cast<Hresult>(0x80041010);
 constexpr Hresult kNotFound = static_cast<Hresult>(0x80041002);
 constexpr Hresult kTimedOut = 0x40004;
 constexpr Hresult kFalse = 1;
+constexpr Hresult kFailed = static_cast<Hresult>(0x80041001);
+const std::u16string kBitLockerNamespace =
+    u"\\\\.\\root\\cimv2\\Security\\MicrosoftVolumeEncryption";
+// Each volume's DriveLetter and __RELPATH.
+const std::u16string kVolumes[][2] = {{u"D:", u"Win32_EncryptableVolume.DeviceID=\"D\""},
+                                      {u"c:", u"Win32_EncryptableVolume.DeviceID=\"C\""}};
 }  // namespace
 
 struct WmiState::ComNode {
-    int kind;              // 0 locator, 1 services, 2 enumerator, 3 object
+    // 0 locator, 1 services (instance 1: BitLocker's), 2 enumerator, 3 object,
+    // 4 enumerator of volumes, 5 volume
+    int kind;
     std::size_t instance;  // enumerator position or object index
     int refs = 1;
 };
@@ -58,10 +68,11 @@ Hresult FakePlatform::ConnectServer(platform::ComObject* locator, platform::Bstr
     Record("ConnectServer " + Utf8FromUtf16(path));
     services = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(locator))) return kInvalidNamespace;
-    if (wmiFailure == WmiFailure::Connect || path != u"\\\\.\\root\\cimv2") {
+    const bool toBitLocker = bitLocker && path == kBitLockerNamespace;
+    if (wmiFailure == WmiFailure::Connect || (path != u"\\\\.\\root\\cimv2" && !toBitLocker)) {
         return kInvalidNamespace;
     }
-    services = reinterpret_cast<platform::ComObject*>(NewCom(1, 0));
+    services = reinterpret_cast<platform::ComObject*>(NewCom(1, toBitLocker ? 1 : 0));
     return 0;
 }
 
@@ -71,6 +82,11 @@ Hresult FakePlatform::CreateInstanceEnum(platform::ComObject* services, platform
     enumerator = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(services)) || !bstrs_.count(className)) {
         return kInvalidClass;
+    }
+    if (reinterpret_cast<ComNode*>(services)->instance == 1) {
+        if (std::u16string(className) != u"Win32_EncryptableVolume") return kInvalidClass;
+        enumerator = reinterpret_cast<platform::ComObject*>(NewCom(4, 0));
+        return 0;
     }
     if (wmiFailure == WmiFailure::Enumeration || std::u16string(className) != u"Win32_BIOS") {
         return kInvalidClass;
@@ -86,6 +102,12 @@ Hresult FakePlatform::EnumNext(platform::ComObject* enumerator, long timeout, un
     returned = 0;
     ComNode* node = reinterpret_cast<ComNode*>(enumerator);
     if (!comObjects_.count(node)) return kInvalidClass;
+    if (node->kind == 4) {
+        if (node->instance >= std::size(kVolumes)) return kFalse;
+        object = reinterpret_cast<platform::ComObject*>(NewCom(5, node->instance++));
+        returned = 1;
+        return 0;
+    }
     if (wmiFailure == WmiFailure::FetchTimeout) return kTimedOut;
     if (wmiFailure == WmiFailure::NoObjects || node->instance >= biosInstances.size())
         return kFalse;
@@ -99,10 +121,48 @@ Hresult FakePlatform::GetProperty(platform::ComObject* object, platform::Bstr na
     Record("GetProperty flags=" + std::to_string(flags));
     ComNode* node = reinterpret_cast<ComNode*>(object);
     if (!comObjects_.count(node) || !bstrs_.count(name)) return kNotFound;
+    if (node->kind == 5) {
+        const std::u16string property(name);
+        if (property != u"DriveLetter" && property != u"__RELPATH") return kNotFound;
+        value = platform::Variant::String(kVolumes[node->instance][property == u"__RELPATH"]);
+        return 0;
+    }
     if (wmiFailure == WmiFailure::PropertyRead || std::u16string(name) != u"SMBIOSBIOSVersion") {
         return kNotFound;
     }
     value = biosInstances[node->instance];
+    return 0;
+}
+
+// GetProtectionStatus and DisableKeyProtectors of volume C:, recorded when
+// made: "ExecMethod DisableKeyProtectors DisableCount=1".
+Hresult FakePlatform::ExecMethod(platform::ComObject* services, const std::u16string& className,
+                                 const std::u16string& objectPath, const std::u16string& method,
+                                 const platform::WmiValues& inputs, platform::WmiValues& outputs) {
+    ComNode* node = reinterpret_cast<ComNode*>(services);
+    if (!comObjects_.count(node) || node->instance != 1 ||
+        className != u"Win32_EncryptableVolume" || objectPath != kVolumes[1][1]) {
+        return kNotFound;
+    }
+    std::string what = "ExecMethod " + Utf8FromUtf16(method);
+    for (const auto& input : inputs) {
+        if (input.first != u"DisableCount" || !disableCountTaken) return kNotFound;
+        what += " DisableCount=" + std::to_string(input.second.integer);
+    }
+    Record(what);
+    platform::WmiValues answer = {{u"ReturnValue", platform::Variant::Integer(0)}};
+    if (method == u"DisableKeyProtectors") {
+        answer[u"ReturnValue"] = platform::Variant::Integer(disableReturnValue);
+    } else if (method == u"GetProtectionStatus" && !protectionStatuses.empty()) {
+        answer[u"ProtectionStatus"] = platform::Variant::Integer(protectionStatuses.front());
+        protectionStatuses.erase(protectionStatuses.begin());
+    } else {
+        return kFailed;
+    }
+    for (auto& output : outputs) {
+        if (!answer.count(output.first)) return kNotFound;
+        output.second = answer[output.first];
+    }
     return 0;
 }
 
