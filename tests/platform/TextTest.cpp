@@ -50,6 +50,24 @@ TEST_F(TextTest, EveryStringComesInTheSessionLanguage) {
     }
 }
 
+// The warnings fit the picture's 640 pixels in the session's language,
+// measured as the screen draws them: in the default font of a memory context
+// compatible with the screen.
+TEST_F(TextTest, WarningsFitThePicture) {
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    for (unsigned id : {145u, 150u}) {
+        std::string text;
+        EXPECT_TRUE(os_.LoadStringA(id, text));
+        Rect box{0, 0, 640, 25};
+        os_.DrawTextA(reinterpret_cast<DcHandle>(dc), text, box, DT_CALCRECT);
+        std::printf("string %u: %d pixels\n", id, box.right);
+        EXPECT_LE(box.right, 640) << id;
+    }
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+}
+
 TEST_F(TextTest, KoreanTitleIsCodePage949) {
     if (!korean_) {
         GTEST_SKIP() << "Korean session only";
