@@ -24,6 +24,7 @@ void FakePlatform::AddFile(const std::string& path, const std::string& contents)
     AddDirectory(ParentOf(path));
     files_.insert(Lower(path));
     contents_[Lower(path)] = contents;
+    names_[Lower(path)] = path;
 }
 
 void FakePlatform::AddPackage() {
@@ -143,10 +144,14 @@ std::optional<std::vector<platform::FolderEntry>> FakePlatform::ListFolder(
         for (const std::string& entry : *entries) {
             if (ParentOf(entry) != dir) continue;
             platform::FolderEntry found;
-            found.name = entry.substr(dir.size() + 1);
+            auto added = names_.find(entry);
+            found.name = (added == names_.end() ? entry : added->second).substr(dir.size() + 1);
             found.folder = entries == &directories_;
             names.push_back(found);
         }
+    }
+    for (const std::string& twin : caseTwins) {
+        if (Lower(ParentOf(twin)) == dir) names.push_back({twin.substr(dir.size() + 1), "", false});
     }
     return names;
 }

@@ -67,6 +67,8 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
         {"a log of an earlier run", In("winflash.log"), "start", list, PackageCheck::AsBuilt},
         {"a byte flipped", image, flipped, list, PackageCheck::Changed},
         {"a byte added", image, good + "!", list, PackageCheck::Changed},
+        {"a listed file renamed in another case", In("WINFLASH.EXE"), "MZ stand-in utility", list,
+         PackageCheck::AsBuilt},
         {"the utility replaced", In("winflash.exe"), "MZ another program", list,
          PackageCheck::Changed},
         {"a DLL planted", In("version.dll"), "MZ", list, PackageCheck::Changed},
@@ -112,6 +114,10 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
         }
         EXPECT_EQ(fresh.OpenKernelHandles(), 0);
     }
+    // A twin of a listed file in another case, as a case-sensitive folder holds it.
+    os.caseTwins.insert(In("WINFLASH.EXE"));
+    EXPECT_EQ(update::HeldPackage().Hold(fake::FakePlatform::kWorkFolder), PackageCheck::Changed);
+    os.caseTwins.clear();
     // A missing listed file.
     os.trustedFiles = list + update::HexOf(update::Sha256().Final()) + " 0 K38KRPA24.SIG\n";
     update::HeldPackage held;
