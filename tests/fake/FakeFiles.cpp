@@ -24,7 +24,6 @@ void FakePlatform::AddFile(const std::string& path, const std::string& contents)
     AddDirectory(ParentOf(path));
     files_.insert(Lower(path));
     contents_[Lower(path)] = contents;
-    names_[Lower(path)] = path;
 }
 
 void FakePlatform::AddPackage() {
@@ -144,8 +143,7 @@ std::optional<std::vector<platform::FolderEntry>> FakePlatform::ListFolder(
         for (const std::string& entry : *entries) {
             if (ParentOf(entry) != dir) continue;
             platform::FolderEntry found;
-            auto added = names_.find(entry);
-            found.name = (added == names_.end() ? entry : added->second).substr(dir.size() + 1);
+            found.name = entry.substr(dir.size() + 1);
             found.folder = entries == &directories_;
             names.push_back(found);
         }

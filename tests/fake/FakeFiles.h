@@ -17,9 +17,7 @@ public:
     platform::Hresult programFilesResult = 0;
     // The program's RCDATA resource with the trusted files; none when unset.
     std::optional<std::string> trustedFiles;
-    // Files a case-sensitive folder holds beside one whose name differs only
-    // in case: listed, never opened.
-    std::set<std::string> caseTwins;
+    std::set<std::string> caseTwins;  // listed only, as a case-sensitive folder holds them
 
 protected:
     struct OpenFile {
@@ -30,7 +28,6 @@ protected:
     std::set<std::string> directories_;            // lower case
     std::set<std::string> files_;                  // lower case
     std::map<std::string, std::string> contents_;  // by lower-case path
-    std::map<std::string, std::string> names_;     // as added, by lower-case path
     std::map<platform::KernelHandle, OpenFile> openFiles_;
 };
 
