@@ -19,7 +19,11 @@ std::string Win32Platform::GetCommandLineA() {
     return commandLine ? commandLine : "";
 }
 
-void Win32Platform::AddErrorMode(unsigned flags) { ::SetErrorMode(::GetErrorMode() | flags); }
+// GetErrorMode came with Vista: the mode in force is read by setting one.
+void Win32Platform::AddErrorMode(unsigned flags) {
+    const UINT inForce = ::SetErrorMode(flags);
+    ::SetErrorMode(inForce | flags);
+}
 
 std::optional<std::string> Win32Platform::GetModuleFileNameA() {
     std::string path(MAX_PATH, '\0');
