@@ -63,8 +63,8 @@ std::u16string SystemDrive() {
     return Os().Utf16FromAnsi(windows.substr(0, 2));
 }
 
-// The method's ReturnValue, and its other outputs; nullopt when the call
-// fails or the ReturnValue is not 0.
+// The outputs asked for; nullopt when the call fails or its ReturnValue is
+// not 0.
 std::optional<platform::WmiValues> Call(sysinfo::WmiSession& session, const std::u16string& volume,
                                         const std::u16string& method,
                                         const platform::WmiValues& inputs,
