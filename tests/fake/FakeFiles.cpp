@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Win32Constants.h"
 #include "tests/fake/FakePlatform.h"
 #include "tests/fake/Paths.h"
 #include "update/Sha256.h"
@@ -80,7 +79,7 @@ bool FakePlatform::CreateDirectoryA(const std::string& path) {
 
 platform::Hresult FakePlatform::SHGetFolderPathA(int csidl, unsigned flags, std::string& path) {
     Record("SHGetFolderPath " + std::to_string(csidl) + " " + std::to_string(flags));
-    path = csidl == win::CSIDL_WINDOWS ? "C:\\Windows" : programFiles.substr(0, 259);
+    path = programFiles.substr(0, 259);
     return programFilesResult;
 }
 

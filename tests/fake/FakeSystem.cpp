@@ -66,10 +66,7 @@ platform::Hresult FakePlatform::CoInitializeSecurity() {
     return securityResult;
 }
 
-platform::Hresult FakePlatform::CoInitializeMultithreaded() {
-    Record("CoInitializeMultithreaded");
-    return 0;
-}
+platform::Hresult FakePlatform::CoInitializeMultithreaded() { return 0; }
 
 void FakePlatform::CoUninitialize() { Record("CoUninitialize"); }
 

@@ -1,8 +1,6 @@
 // The double's WMI: a locator, services, an enumerator over biosInstances
-// and its objects, each counted until released; BitLocker's volumes and
-// methods.
+// and its objects, each counted until released; BitLocker's volumes too.
 #include <algorithm>
-#include <iterator>
 
 #include "tests/fake/FakePlatform.h"
 #include "tests/fake/Utf.h"
@@ -18,18 +16,13 @@ constexpr Hresult kInvalidClass = static_cast<Hresult>(0x80041010);
 constexpr Hresult kNotFound = static_cast<Hresult>(0x80041002);
 constexpr Hresult kTimedOut = 0x40004;
 constexpr Hresult kFalse = 1;
-constexpr Hresult kFailed = static_cast<Hresult>(0x80041001);
-const std::u16string kBitLockerNamespace =
-    u"\\\\.\\root\\cimv2\\Security\\MicrosoftVolumeEncryption";
 // Each volume's DriveLetter and __RELPATH.
 const std::u16string kVolumes[][2] = {{u"D:", u"Win32_EncryptableVolume.DeviceID=\"D\""},
                                       {u"c:", u"Win32_EncryptableVolume.DeviceID=\"C\""}};
 }  // namespace
 
 struct WmiState::ComNode {
-    // 0 locator, 1 services (instance 1: BitLocker's), 2 enumerator, 3 object,
-    // 4 enumerator of volumes, 5 volume
-    int kind;
+    int kind;              // 0 locator, 1 services, 2 and 4 enumerators, 3 object, 5 volume
     std::size_t instance;  // enumerator position or object index
     int refs = 1;
 };
@@ -68,7 +61,8 @@ Hresult FakePlatform::ConnectServer(platform::ComObject* locator, platform::Bstr
     Record("ConnectServer " + Utf8FromUtf16(path));
     services = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(locator))) return kInvalidNamespace;
-    const bool toBitLocker = bitLocker && path == kBitLockerNamespace;
+    const bool toBitLocker =
+        bitLocker && path == u"\\\\.\\root\\cimv2\\Security\\MicrosoftVolumeEncryption";
     if (wmiFailure == WmiFailure::Connect || (path != u"\\\\.\\root\\cimv2" && !toBitLocker)) {
         return kInvalidNamespace;
     }
@@ -121,10 +115,9 @@ Hresult FakePlatform::GetProperty(platform::ComObject* object, platform::Bstr na
     Record("GetProperty flags=" + std::to_string(flags));
     ComNode* node = reinterpret_cast<ComNode*>(object);
     if (!comObjects_.count(node) || !bstrs_.count(name)) return kNotFound;
-    if (node->kind == 5) {
-        const std::u16string property(name);
-        if (property != u"DriveLetter" && property != u"__RELPATH") return kNotFound;
-        value = platform::Variant::String(kVolumes[node->instance][property == u"__RELPATH"]);
+    if (node->kind == 5) {  // a volume: its DriveLetter, or else its __RELPATH
+        value = platform::Variant::String(
+            kVolumes[node->instance][std::u16string(name) != u"DriveLetter"]);
         return 0;
     }
     if (wmiFailure == WmiFailure::PropertyRead || std::u16string(name) != u"SMBIOSBIOSVersion") {
@@ -134,34 +127,23 @@ Hresult FakePlatform::GetProperty(platform::ComObject* object, platform::Bstr na
     return 0;
 }
 
-// GetProtectionStatus and DisableKeyProtectors of volume C:, recorded when
-// made: "ExecMethod DisableKeyProtectors DisableCount=1".
-Hresult FakePlatform::ExecMethod(platform::ComObject* services, const std::u16string& className,
+// BitLocker's methods on volume C:, recorded when made.
+Hresult FakePlatform::ExecMethod(platform::ComObject*, const std::u16string& className,
                                  const std::u16string& objectPath, const std::u16string& method,
                                  const platform::WmiValues& inputs, platform::WmiValues& outputs) {
-    ComNode* node = reinterpret_cast<ComNode*>(services);
-    if (!comObjects_.count(node) || node->instance != 1 ||
-        className != u"Win32_EncryptableVolume" || objectPath != kVolumes[1][1]) {
-        return kNotFound;
-    }
     std::string what = "ExecMethod " + Utf8FromUtf16(method);
     for (const auto& input : inputs) {
-        if (input.first != u"DisableCount" || !disableCountTaken) return kNotFound;
-        what += " DisableCount=" + std::to_string(input.second.integer);
+        if (!disableCountTaken) return kNotFound;  // not in the signature: unmade
+        what += " " + Utf8FromUtf16(input.first) + "=" + std::to_string(input.second.integer);
     }
+    const bool status = method == u"GetProtectionStatus";
+    if (className != u"Win32_EncryptableVolume" || objectPath != kVolumes[1][1]) return kNotFound;
     Record(what);
-    platform::WmiValues answer = {{u"ReturnValue", platform::Variant::Integer(0)}};
-    if (method == u"DisableKeyProtectors") {
-        answer[u"ReturnValue"] = platform::Variant::Integer(disableReturnValue);
-    } else if (method == u"GetProtectionStatus" && !protectionStatuses.empty()) {
-        answer[u"ProtectionStatus"] = platform::Variant::Integer(protectionStatuses.front());
+    if (status && protectionStatuses.empty()) return kNotFound;
+    outputs[u"ReturnValue"] = platform::Variant::Integer(status ? 0 : disableReturnValue);
+    if (status) {
+        outputs[u"ProtectionStatus"] = platform::Variant::Integer(protectionStatuses.front());
         protectionStatuses.erase(protectionStatuses.begin());
-    } else {
-        return kFailed;
-    }
-    for (auto& output : outputs) {
-        if (!answer.count(output.first)) return kNotFound;
-        output.second = answer[output.first];
     }
     return 0;
 }
