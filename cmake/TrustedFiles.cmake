@@ -5,7 +5,9 @@
 # "<SHA-256 in lower-case hex> <size> <name>\n", the name relative to the
 # folder with a backslash between its parts; it may hold blanks. The program
 # reads no list with a name Windows cannot hold, or with two names Windows
-# would take for one, so such a folder is refused here, with the reason.
+# would take for one, so such a folder is refused here, with the reason; so
+# is a file Explorer rewrites, and a path too long to run from a Downloads
+# folder.
 #
 #   cmake -DVENDOR_DIR=DIR -DLIST=FILE [-DSTAND_IN_UTILITY=EXE] -P TrustedFiles.cmake
 #   cmake -DVENDOR_DIR=DIR -P TrustedFiles.cmake
@@ -79,6 +81,23 @@ function(trusted_files_problem dir out)
             # CMake's lists split at a semicolon, its paths at a backslash.
             string(CONCAT problem "a file in ${dir}, read as \"${name}\", has a semicolon or a "
                                   "backslash in its name, which cannot be listed")
+            set(${out} "${problem}" PARENT_SCOPE)
+            return()
+        endif()
+        get_filename_component(file_name "${name}" NAME)
+        string(TOLOWER "${file_name}" file_name)
+        string(LENGTH "${name}" length)
+        set(problem "")
+        if(file_name MATCHES "^(thumbs\\.db|desktop\\.ini)$")
+            string(CONCAT problem "Explorer rewrites the file \"${name}\" in ${dir} on the "
+                                  "user's machine (Thumbs.db, desktop.ini): every run would find "
+                                  "it changed")
+        elseif(length GREATER 120)
+            string(CONCAT problem "the file \"${name}\" has ${length} characters below ${dir}, "
+                                  "more than 120: unpacked in a Downloads folder, its path may "
+                                  "pass the 259 Windows allows")
+        endif()
+        if(problem)
             set(${out} "${problem}" PARENT_SCOPE)
             return()
         endif()

@@ -52,12 +52,17 @@ struct QueuedMessage {
 // The registry roots the program uses.
 enum class RegistryRoot { Users, LocalMachine };
 
-// A property value read through WMI, reduced to what the program uses.
+// A property value read or put through WMI, reduced to what the program uses.
 struct Variant {
     enum class Type { Empty, String, NullString, Other };
     Type type = Type::Empty;
     std::uint32_t otherType = 0;  // the VARTYPE when type is Other
     std::u16string text;          // when type is String
+    std::int32_t integer = 0;     // when otherType is kVtI4, as WMI gives its 32-bit integers
+
+    static constexpr std::uint32_t kVtI4 = 3;  // VT_I4
+    static Variant Integer(std::int32_t value) { return Variant{Type::Other, kVtI4, {}, value}; }
+    static Variant String(std::u16string value) { return Variant{Type::String, 0, value, 0}; }
 };
 
 // Result of creating the named single-instance mutex.

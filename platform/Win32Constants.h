@@ -86,6 +86,7 @@ constexpr long ERROR_SUCCESS = 0;
 
 // Shell folders
 constexpr int CSIDL_PROGRAM_FILES = 0x26;
+constexpr int CSIDL_WINDOWS = 0x24;
 constexpr unsigned SHGFP_TYPE_CURRENT = 0;
 
 // Processes
@@ -108,6 +109,10 @@ constexpr unsigned long ES_CONTINUOUS = 0x80000000;
 
 // COM
 constexpr int S_OK = 0;
+
+// WMI
+constexpr long WBEM_FLAG_RETURN_IMMEDIATELY = 0x10;
+constexpr long WBEM_FLAG_FORWARD_ONLY = 0x20;
 
 // Locales
 constexpr unsigned long LANG_KOREAN_KOREA = 1042;

@@ -30,9 +30,10 @@
 #define IDS_UTILITY_CRASHED 147
 #define IDS_FOLDER_UNUSABLE 148
 #define IDS_NO_MAINS 149
+#define IDS_SUSPEND_BITLOCKER 150
 
 #define IDS_FIRST IDS_APP_TITLE
-#define IDS_LAST IDS_NO_MAINS
+#define IDS_LAST IDS_SUSPEND_BITLOCKER
 
 // The files of the work folder the program was built for: one line each,
 // "<SHA-256 in hex> <size> <name>".

@@ -7,7 +7,8 @@
 #   package.sh --vendor DIR [--cert CERT.pem --key KEY.pem [--ca CA.pem] [--timestamp URL]] [--out DIR]
 #
 # DIR holds the vendor's winflash.exe and K38KRPA24; a name the program could
-# not read (cmake/TrustedFiles.cmake says which) writes no ZIP. The program is
+# not read, Thumbs.db, desktop.ini or a path over 120 characters
+# (cmake/TrustedFiles.cmake says why) writes no ZIP. The program is
 # built in build/package to trust exactly DIR's files (BIOSUPDATE_VENDOR_DIR). With
 # --cert and --key the program in the ZIP is signed and verified (see sign.sh);
 # the build's own BIOSUpdate.exe stays unsigned. The ZIP goes into --out, by

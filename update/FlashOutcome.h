@@ -13,6 +13,7 @@ enum class FlashResult {
     NotStarted,      // the utility's start or resume failed
     Crashed,         // the utility, or a helper watched, ended on an exception
     NoMains,         // mains power did not come back before the start
+    BitLockerOn,     // BitLocker could not be suspended for one restart
 };
 
 struct FlashEnding {
@@ -31,6 +32,7 @@ inline constexpr FlashEnding kFlashEndings[] = {
     {FlashResult::NotStarted, IDS_UTILITY_NOT_STARTED, false},
     {FlashResult::Crashed, IDS_UTILITY_CRASHED, false},
     {FlashResult::NoMains, IDS_NO_MAINS, false},
+    {FlashResult::BitLockerOn, IDS_SUSPEND_BITLOCKER, false},
 };
 
 constexpr bool EndingsInOrder() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "app/WorkFolder.h"
 #include "platform/Platform.h"
@@ -136,6 +137,7 @@ bool HeldPackage::LooksAsBuilt() const {
         std::optional<std::vector<platform::FolderEntry>> entries =
             Os().ListFolder(sub.empty() ? m_strFolder : m_strFolder + "\\" + sub);
         if (!entries) return false;
+        std::map<std::string, int> claims;  // entries by lower-case long or short name
         for (const platform::FolderEntry& entry : *entries) {
             const std::string path = Lower(prefix + entry.name);
             const bool allowed =
@@ -143,6 +145,15 @@ bool HeldPackage::LooksAsBuilt() const {
                              : m_listed.count(path) != 0 ||
                                    !(LoaderMayTake(entry.name) || LoaderMayTake(entry.shortName));
             if (!allowed) return false;
+            ++claims[path];
+            const std::string shortPath = Lower(prefix + entry.shortName);
+            if (!entry.shortName.empty() && shortPath != path) ++claims[shortPath];
+        }
+        // A case-sensitive folder may hold a twin of a listed name in another case.
+        for (const auto& [path, count] : claims) {
+            if (count > 1 && (m_listed.count(path) != 0 || m_subfolders.count(path) != 0)) {
+                return false;
+            }
         }
     }
     return true;

@@ -50,9 +50,9 @@ public:
     // digest, and looks at the folder (LooksAsBuilt).
     PackageCheck Hold(const std::string& folder);
 
-    // The folder and its listed subfolders hold no unlisted folder and no
-    // unlisted file the loader could take. Looked at again just before the
-    // utility runs.
+    // The folder and its listed subfolders hold no unlisted folder, no
+    // unlisted file the loader could take, and no second entry of a listed
+    // name in another case. Looked at again just before the utility runs.
     bool LooksAsBuilt() const;
 
 private:

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
 #include "platform/Win32Constants.h"
+#include "update/BitLockerSuspend.h"
 
 using platform::AutoCloseHandle;
 using platform::KernelHandle;
@@ -240,6 +241,11 @@ FlashResult RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& 
     if (!looksAsBuilt()) {
         Os().TerminateProcess(started.process.Get(), kNeverRan);
         return FlashResult::Refused;
+    }
+    // Last, so that nothing that could still refuse comes after it.
+    if (SuspendBitLockerForOneRestart() == Suspension::Failed) {
+        Os().TerminateProcess(started.process.Get(), kNeverRan);
+        return FlashResult::BitLockerOn;
     }
     if (Os().ResumeThread(started.thread.Get()) == win::RESUME_FAILED) {
         Os().TerminateProcess(started.process.Get(), kNeverRan);

@@ -28,7 +28,8 @@ constexpr unsigned long kMainsWaitMs = 60000;
 // an exception, Flashed otherwise. Returns at once when it cannot be started
 // (NotStarted), and ends it unrun when it cannot be resumed (NotStarted).
 // Looks at its folder (looksAsBuilt) right before the start and again right
-// before the resume (Refused). Keeps host told of the utility's processes
+// before the resume (Refused), then suspends BitLocker for one restart
+// (BitLockerOn when it cannot). Keeps host told of the utility's processes
 // while they run, and power read at every wake of the wait.
 FlashResult RunUtility(const FlashLaunch& launch, WorkerHost& host, PowerWatch& power,
                        const std::function<bool()>& looksAsBuilt);

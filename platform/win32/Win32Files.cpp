@@ -15,10 +15,12 @@ bool Win32Platform::CreateDirectoryA(const std::string& path) {
 }
 
 Hresult Win32Platform::SHGetFolderPathA(int csidl, unsigned flags, std::string& path) {
+#ifdef _WIN64
     // Program Files as the released 32-bit program sees it on 64-bit Windows
-    // ("Program Files (x86)"), for the 64-bit build too; on 32-bit Windows
-    // the two are one folder.
+    // ("Program Files (x86)"). The 32-bit program asks as it is: the folder
+    // id for 64-bit Windows is not documented for 32-bit XP.
     if (csidl == CSIDL_PROGRAM_FILES) csidl = CSIDL_PROGRAM_FILESX86;
+#endif
     char buffer[MAX_PATH] = {};
     HRESULT result = ::SHGetFolderPathA(nullptr, csidl, nullptr, flags, buffer);
     buffer[MAX_PATH - 1] = '\0';

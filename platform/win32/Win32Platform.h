@@ -44,6 +44,8 @@ public:
     // COM (Win32System.cpp)
     void CoInitialize() override;
     Hresult CoInitializeSecurity() override;
+    Hresult CoInitializeMultithreaded() override;
+    void CoUninitialize() override;
 
     // Registry (Win32Registry.cpp)
     long RegOpenKeyExA(RegistryRoot root, const std::string& subKey, unsigned long options,
@@ -161,6 +163,9 @@ public:
     Hresult EnumNext(ComObject* enumerator, long timeout, unsigned long count, ComObject*& object,
                      unsigned long& returned) override;
     Hresult GetProperty(ComObject* object, Bstr name, long flags, Variant& value) override;
+    Hresult ExecMethod(ComObject* services, const std::u16string& className,
+                       const std::u16string& objectPath, const std::u16string& method,
+                       const WmiValues& inputs, WmiValues& outputs) override;
     void Release(ComObject* object) override;
     Bstr SysAllocString(const std::u16string& text) override;
     void SysFreeString(Bstr text) override;

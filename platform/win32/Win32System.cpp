@@ -19,7 +19,11 @@ std::string Win32Platform::GetCommandLineA() {
     return commandLine ? commandLine : "";
 }
 
-void Win32Platform::AddErrorMode(unsigned flags) { ::SetErrorMode(::GetErrorMode() | flags); }
+// GetErrorMode came with Vista: the mode in force is read by setting one.
+void Win32Platform::AddErrorMode(unsigned flags) {
+    const UINT inForce = ::SetErrorMode(flags);
+    ::SetErrorMode(inForce | flags);
+}
 
 unsigned Win32Platform::SetErrorMode(unsigned mode) { return ::SetErrorMode(mode); }
 
@@ -98,5 +102,11 @@ Hresult Win32Platform::CoInitializeSecurity() {
     return ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
                                   RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_SECURE_REFS, nullptr);
 }
+
+Hresult Win32Platform::CoInitializeMultithreaded() {
+    return ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+}
+
+void Win32Platform::CoUninitialize() { ::CoUninitialize(); }
 
 }  // namespace platform

@@ -64,7 +64,8 @@ void Win32Platform::MbsUpr(std::string& text) {
     if (text.empty()) return;
     std::vector<unsigned char> buffer(text.begin(), text.end());
     buffer.push_back('\0');
-    if (::_mbsupr_s(buffer.data(), buffer.size()) != 0) return;
+    // _mbsupr, not _mbsupr_s: XP's msvcrt.dll has none of the _s functions.
+    ::_mbsupr(buffer.data());
     std::memcpy(&text[0], buffer.data(), text.size());
 }
 

@@ -148,6 +148,9 @@ std::optional<std::vector<platform::FolderEntry>> FakePlatform::ListFolder(
             names.push_back(found);
         }
     }
+    for (const std::string& twin : caseTwins) {
+        if (Lower(ParentOf(twin)) == dir) names.push_back({twin.substr(dir.size() + 1), "", false});
+    }
     return names;
 }
 

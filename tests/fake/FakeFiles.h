@@ -17,6 +17,7 @@ public:
     platform::Hresult programFilesResult = 0;
     // The program's RCDATA resource with the trusted files; none when unset.
     std::optional<std::string> trustedFiles;
+    std::set<std::string> caseTwins;  // listed only, as a case-sensitive folder holds them
 
 protected:
     struct OpenFile {

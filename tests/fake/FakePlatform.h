@@ -91,6 +91,8 @@ public:
     void RestrictDllSearchPath() override;
     void CoInitialize() override;
     platform::Hresult CoInitializeSecurity() override;
+    platform::Hresult CoInitializeMultithreaded() override;
+    void CoUninitialize() override;
 
     // Resources and text (FakeText.cpp)
     bool LoadStringA(unsigned id, std::string& text) override;
@@ -230,6 +232,10 @@ public:
                                platform::ComObject*& object, unsigned long& returned) override;
     platform::Hresult GetProperty(platform::ComObject* object, platform::Bstr name, long flags,
                                   platform::Variant& value) override;
+    platform::Hresult ExecMethod(platform::ComObject* services, const std::u16string& className,
+                                 const std::u16string& objectPath, const std::u16string& method,
+                                 const platform::WmiValues& inputs,
+                                 platform::WmiValues& outputs) override;
     void Release(platform::ComObject* object) override;
     platform::Bstr SysAllocString(const std::u16string& text) override;
     void SysFreeString(platform::Bstr text) override;

@@ -71,4 +71,8 @@ platform::Hresult FakePlatform::CoInitializeSecurity() {
     return securityResult;
 }
 
+platform::Hresult FakePlatform::CoInitializeMultithreaded() { return 0; }
+
+void FakePlatform::CoUninitialize() { Record("CoUninitialize"); }
+
 }  // namespace fake

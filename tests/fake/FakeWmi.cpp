@@ -1,5 +1,5 @@
 // The double's WMI: a locator, services, an enumerator over biosInstances
-// and its objects, each counted until released.
+// and its objects, each counted until released; BitLocker's volumes too.
 #include <algorithm>
 
 #include "tests/fake/FakePlatform.h"
@@ -16,10 +16,13 @@ constexpr Hresult kInvalidClass = static_cast<Hresult>(0x80041010);
 constexpr Hresult kNotFound = static_cast<Hresult>(0x80041002);
 constexpr Hresult kTimedOut = 0x40004;
 constexpr Hresult kFalse = 1;
+// Each volume's DriveLetter and __RELPATH.
+const std::u16string kVolumes[][2] = {{u"D:", u"Win32_EncryptableVolume.DeviceID=\"D\""},
+                                      {u"c:", u"Win32_EncryptableVolume.DeviceID=\"C\""}};
 }  // namespace
 
 struct WmiState::ComNode {
-    int kind;              // 0 locator, 1 services, 2 enumerator, 3 object
+    int kind;              // 0 locator, 1 services, 2 and 4 enumerators, 3 object, 5 volume
     std::size_t instance;  // enumerator position or object index
     int refs = 1;
 };
@@ -58,10 +61,12 @@ Hresult FakePlatform::ConnectServer(platform::ComObject* locator, platform::Bstr
     Record("ConnectServer " + Utf8FromUtf16(path));
     services = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(locator))) return kInvalidNamespace;
-    if (wmiFailure == WmiFailure::Connect || path != u"\\\\.\\root\\cimv2") {
+    const bool toBitLocker =
+        bitLocker && path == u"\\\\.\\root\\cimv2\\Security\\MicrosoftVolumeEncryption";
+    if (wmiFailure == WmiFailure::Connect || (path != u"\\\\.\\root\\cimv2" && !toBitLocker)) {
         return kInvalidNamespace;
     }
-    services = reinterpret_cast<platform::ComObject*>(NewCom(1, 0));
+    services = reinterpret_cast<platform::ComObject*>(NewCom(1, toBitLocker ? 1 : 0));
     return 0;
 }
 
@@ -71,6 +76,11 @@ Hresult FakePlatform::CreateInstanceEnum(platform::ComObject* services, platform
     enumerator = nullptr;
     if (!comObjects_.count(reinterpret_cast<ComNode*>(services)) || !bstrs_.count(className)) {
         return kInvalidClass;
+    }
+    if (reinterpret_cast<ComNode*>(services)->instance == 1) {
+        if (std::u16string(className) != u"Win32_EncryptableVolume") return kInvalidClass;
+        enumerator = reinterpret_cast<platform::ComObject*>(NewCom(4, 0));
+        return 0;
     }
     if (wmiFailure == WmiFailure::Enumeration || std::u16string(className) != u"Win32_BIOS") {
         return kInvalidClass;
@@ -86,6 +96,12 @@ Hresult FakePlatform::EnumNext(platform::ComObject* enumerator, long timeout, un
     returned = 0;
     ComNode* node = reinterpret_cast<ComNode*>(enumerator);
     if (!comObjects_.count(node)) return kInvalidClass;
+    if (node->kind == 4) {
+        if (node->instance >= std::size(kVolumes)) return kFalse;
+        object = reinterpret_cast<platform::ComObject*>(NewCom(5, node->instance++));
+        returned = 1;
+        return 0;
+    }
     if (wmiFailure == WmiFailure::FetchTimeout) return kTimedOut;
     if (wmiFailure == WmiFailure::NoObjects || node->instance >= biosInstances.size())
         return kFalse;
@@ -99,10 +115,36 @@ Hresult FakePlatform::GetProperty(platform::ComObject* object, platform::Bstr na
     Record("GetProperty flags=" + std::to_string(flags));
     ComNode* node = reinterpret_cast<ComNode*>(object);
     if (!comObjects_.count(node) || !bstrs_.count(name)) return kNotFound;
+    if (node->kind == 5) {  // a volume: its DriveLetter, or else its __RELPATH
+        value = platform::Variant::String(
+            kVolumes[node->instance][std::u16string(name) != u"DriveLetter"]);
+        return 0;
+    }
     if (wmiFailure == WmiFailure::PropertyRead || std::u16string(name) != u"SMBIOSBIOSVersion") {
         return kNotFound;
     }
     value = biosInstances[node->instance];
+    return 0;
+}
+
+// BitLocker's methods on volume C:, recorded when made.
+Hresult FakePlatform::ExecMethod(platform::ComObject*, const std::u16string& className,
+                                 const std::u16string& objectPath, const std::u16string& method,
+                                 const platform::WmiValues& inputs, platform::WmiValues& outputs) {
+    std::string what = "ExecMethod " + Utf8FromUtf16(method);
+    for (const auto& input : inputs) {
+        if (!disableCountTaken) return kNotFound;  // not in the signature: unmade
+        what += " " + Utf8FromUtf16(input.first) + "=" + std::to_string(input.second.integer);
+    }
+    const bool status = method == u"GetProtectionStatus";
+    if (className != u"Win32_EncryptableVolume" || objectPath != kVolumes[1][1]) return kNotFound;
+    Record(what);
+    if (status && protectionStatuses.empty()) return kNotFound;
+    outputs[u"ReturnValue"] = platform::Variant::Integer(status ? 0 : disableReturnValue);
+    if (status) {
+        outputs[u"ProtectionStatus"] = platform::Variant::Integer(protectionStatuses.front());
+        protectionStatuses.erase(protectionStatuses.begin());
+    }
     return 0;
 }
 

@@ -32,6 +32,12 @@ public:
     // The instances of Win32_BIOS and the value each reports.
     std::vector<platform::Variant> biosInstances;
     WmiFailure wmiFailure = WmiFailure::None;
+    // BitLocker's namespace, with volumes D: and C:, when set; what each
+    // GetProtectionStatus answers in turn (none left: the call fails).
+    bool bitLocker = false;
+    std::vector<std::int32_t> protectionStatuses;
+    bool disableCountTaken = true;  // DisableKeyProtectors' signature has it
+    std::int32_t disableReturnValue = 0;
 
     int LiveComObjects() const { return static_cast<int>(comObjects_.size()); }
     int LiveBstrs() const { return static_cast<int>(bstrs_.size()); }

@@ -112,6 +112,10 @@ TEST_F(TrustedPackageFixture, OnlyTheBuiltForFilesPassAndEveryHandleIsClosed) {
         }
         EXPECT_EQ(fresh.OpenKernelHandles(), 0);
     }
+    // A listed file's twin in another case (the double lists its own in lower case).
+    os.caseTwins.insert(In("WINFLASH.EXE"));
+    EXPECT_EQ(update::HeldPackage().Hold(fake::FakePlatform::kWorkFolder), PackageCheck::Changed);
+    os.caseTwins.clear();
     // A missing listed file.
     os.trustedFiles = list + update::HexOf(update::Sha256().Final()) + " 0 K38KRPA24.SIG\n";
     update::HeldPackage held;

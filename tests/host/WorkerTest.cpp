@@ -416,6 +416,61 @@ TEST_F(WorkerFixture, APlantBeforeTheResumeEndsTheUtilityUnrun) {
     EXPECT_EQ(os.OpenKernelHandles(), 0);
 }
 
+// Right before the resume, BitLocker on C: is suspended for one restart. Once
+// protection is seen on, only a suspension seen to hold lets the utility run;
+// else it is ended unrun, 150 shows, nothing is recorded.
+TEST_F(WorkerFixture, BitLockerIsSuspendedForOneRestartOrTheUtilityNeverRuns) {
+    struct Case {
+        const char* what;
+        std::vector<std::int32_t> statuses;  // GetProtectionStatus's answers
+        std::int32_t disableReturn;
+        int disables;  // DisableKeyProtectors calls made
+        bool runs;
+    } cases[] = {
+        {"no namespace", {}, 0, 0, true},
+        {"status 0", {0}, 0, 0, true},
+        {"status 2", {2}, 0, 0, true},
+        {"status unreadable", {}, 0, 0, true},
+        {"status 1, suspended", {1, 0}, 0, 1, true},
+        {"status 1, the call fails", {1, 0}, 2, 1, false},
+        {"status 1, still on", {1, 1}, 0, 1, false},
+        {"status 1, no DisableCount", {1, 0}, 0, 0, false},
+        {"no answer in time", {1, 0}, 0, 0, true},  // the thread never runs
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool late = std::string(c.what) == "no answer in time";
+        os.AdvanceUs(-os.NowUs());
+        os.calls.clear();
+        os.terminated.clear();
+        os.resumes = 0;
+        os.bitLocker = std::string(c.what) != "no namespace";
+        os.protectionStatuses = c.statuses;
+        os.disableCountTaken = std::string(c.what) != "status 1, no DisableCount";
+        os.disableReturnValue = c.disableReturn;
+        os.threadMode = late ? fake::ThreadMode::Deferred : fake::ThreadMode::Inline;
+        std::vector<fake::Call> events = Run("K38KRPA23");
+        os.RunPendingThreads();  // given up on, it asks nothing more
+        ASSERT_EQ(events.size(), c.runs ? 5u : 8u);
+        if (c.runs) {
+            EXPECT_EQ(events[4].timeUs, (late ? 42'000'000 : 12'000'000) + 60'000'000);
+        } else {
+            EXPECT_EQ(events[4].what, "nothing done");
+            EXPECT_EQ(events[5].what, "status " + Text(150));
+            EXPECT_EQ(events[5].timeUs, 12'000'000);
+            EXPECT_EQ(events[6].what, "exit timer");
+            EXPECT_EQ(events[7].timeUs, 17'000'000);
+        }
+        EXPECT_EQ(markerWrites.size(), c.runs ? 1u : 0u);
+        EXPECT_EQ(os.resumes, c.runs ? 1 : 0);
+        EXPECT_EQ(os.terminated.size(), c.runs ? 0u : 1u);
+        EXPECT_EQ(os.CountCalls("ExecMethod DisableKeyProtectors DisableCount=1"), c.disables);
+        EXPECT_EQ(os.CountCalls("ConnectServer"), late ? 0 : 1);
+        EXPECT_EQ(os.CountCalls("CoUninitialize"), 1);
+        EXPECT_EQ(os.LiveComObjects() + os.LiveBstrs() + os.OpenKernelHandles(), 0);
+    }
+}
+
 TEST_F(WorkerFixture, AMissingStringShowsThePreviousTextAgain) {
     os.missingStrings = {131, 142};
     std::vector<fake::Call> events = Run("K38KRPA24");

@@ -40,7 +40,7 @@ protected:
 
 TEST_F(TextTest, EveryStringComesInTheSessionLanguage) {
     const UiLanguage language = korean_ ? UiLanguage::Korean : UiLanguage::English;
-    for (unsigned id = 129; id <= 149; ++id) {
+    for (unsigned id = 129; id <= 150; ++id) {
         SCOPED_TRACE(id);
         const char* expected = FindString(id, language);
         ASSERT_NE(expected, nullptr);
@@ -72,7 +72,7 @@ TEST_F(TextTest, TextsKeepTheirBlanksAndBareLineFeeds) {
 }
 
 TEST_F(TextTest, MissingOrEmptyStringLeavesTheTextAlone) {
-    for (unsigned id : {0u, 128u, 150u, 57344u}) {
+    for (unsigned id : {0u, 128u, 151u, 57344u}) {
         SCOPED_TRACE(id);
         std::string text = "untouched";
         EXPECT_FALSE(os_.LoadStringA(id, text));
@@ -123,7 +123,8 @@ TEST_F(TextTest, MbsUprLeavesDoubleByteCharactersWhole) {
 // Each status text fits the picture's 640 pixels in the screen's font.
 TEST_F(TextTest, EveryStatusTextFitsTheStatusLine) {
     HDC canvas = ::CreateCompatibleDC(nullptr);
-    for (unsigned id : {131, 132, 133, 135, 137, 138, 141, 142, 144, 145, 146, 147, 148, 149}) {
+    for (unsigned id :
+         {131, 132, 133, 135, 137, 138, 141, 142, 144, 145, 146, 147, 148, 149, 150}) {
         std::string text;
         Rect box{0, 0, 640, 25};
         EXPECT_TRUE(os_.LoadStringA(id, text));

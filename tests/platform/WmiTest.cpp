@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/Win32Platform.h"
+#include "sysinfo/WmiSession.h"
 #include "ui/BiosUpdateDlg.h"
 
 namespace platform {
@@ -289,6 +290,35 @@ TEST_F(WmiTest, UnknownNamespaceGivesNoConnection) {
     EXPECT_EQ(services, nullptr);
     if (services) os_.Release(services);
     os_.Release(locator);
+}
+
+// The worker's session: a static method given inputs, refused an input its
+// signature lacks, and a method called on an enumerated instance's path.
+TEST_F(WmiTest, SessionCallsMethodsWithInputsAndOnAnInstancesPath) {
+    Installed installed(os_);
+    sysinfo::WmiSession session(kTimeout);
+    ASSERT_TRUE(session.Connect(kNamespace));
+    WmiValues inputs = {
+        {u"hDefKey", Variant::Integer(static_cast<std::int32_t>(0x80000002))},
+        {u"sSubKeyName", Variant::String(u"Software\\Microsoft\\Windows NT\\CurrentVersion")},
+        {u"sValueName", Variant::String(u"SystemRoot")}};
+    WmiValues outputs = {{u"ReturnValue", {}}, {u"sValue", {}}};
+    ASSERT_GE(session.Call(u"StdRegProv", u"StdRegProv", u"GetStringValue", inputs, outputs), 0);
+    EXPECT_EQ(outputs[u"ReturnValue"].otherType, kVtI4);
+    EXPECT_EQ(outputs[u"ReturnValue"].integer, 0);
+    EXPECT_FALSE(outputs[u"sValue"].text.empty());
+    inputs[u"NoSuchInput"] = Variant::Integer(1);
+    outputs = {{u"ReturnValue", {}}};
+    EXPECT_LT(session.Call(u"StdRegProv", u"StdRegProv", u"GetStringValue", inputs, outputs), 0);
+    EXPECT_EQ(outputs[u"ReturnValue"].type, Variant::Type::Empty);
+    const std::string id = std::to_string(::GetCurrentProcessId());
+    const std::optional<std::u16string> path =
+        session.FindInstance(u"Win32_Process", u"Handle", std::u16string(id.begin(), id.end()));
+    ASSERT_TRUE(path.has_value());
+    outputs = {{u"ReturnValue", {}}, {u"User", {}}};
+    ASSERT_GE(session.Call(u"Win32_Process", *path, u"GetOwner", {}, outputs), 0);
+    EXPECT_FALSE(outputs[u"User"].text.empty());
+    EXPECT_FALSE(session.FindInstance(u"Win32_Process", u"Handle", u"none").has_value());
 }
 
 TEST_F(WmiTest, BstrCarriesTheWholeText) {

@@ -100,7 +100,7 @@ def main(argv):
     # A vendor may ship more files, in subfolders too; they go into the ZIP
     # and the list too.
     with_notes = {**vendor, 'Release Notes.txt': b'Vendor notes\r\n',
-                  'lang/en-US.bin': b'strings', 'lang/ko/ko-KR.bin': b'strings'}
+                  'lang/en-US.bin': b'strings', 'lang/ko/' + 'k' * 112: b'strings'}
     with tempfile.TemporaryDirectory() as temp:
         work = Path(temp)
 
@@ -148,6 +148,8 @@ def main(argv):
                 ('Notes.', '"Notes." ends in a dot or a blank'),
                 ('Notes\x01', '"Notes\x01" holds a control character'),
                 ('WINFLASH.EXE', '"WINFLASH.EXE" and "winflash.exe" in'),
+                ('lang/THUMBS.DB', 'Explorer rewrites the file "lang/THUMBS.DB"'),
+                ('Desktop.ini', 'rewrites the file "Desktop.ini"'), ('n' * 121, '121 characters'),
                 ('k38krpa24/notes', 'sees "k38krpa24" in both')]):
             broken['bad_name_%d' % i] = ({**vendor, bad: b'x'}, reason)
         for name, (files, reason) in broken.items():

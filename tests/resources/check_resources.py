@@ -113,7 +113,7 @@ def decode_block(data):
 
 
 def check_strings(entries, table):
-    check(sorted(table) == list(range(129, 150)), 'strings.inc ids: %s' % sorted(table))
+    check(sorted(table) == list(range(129, 151)), 'strings.inc ids: %s' % sorted(table))
     for language, column in ((ENGLISH, 0), (KOREAN, 1)):
         # Block 9 holds strings 128 to 143, block 10 those from 144.
         blocks = [entries.get((RT_STRING, n, language)) for n in (9, 10)]

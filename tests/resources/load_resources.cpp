@@ -54,7 +54,7 @@ void CheckStrings() {
     } tables[] = {{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), UiLanguage::English},
                   {MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN), UiLanguage::Korean}};
     for (const auto& table : tables) {
-        for (unsigned id = 128; id <= 149; ++id) {
+        for (unsigned id = 128; id <= 150; ++id) {
             std::wstring loaded;
             Expect(ReadTableEntry(table.language, id, loaded), "string block missing", id);
             const char* expected = FindString(id, table.ui);

@@ -106,3 +106,38 @@ class PeFile:
 
         walk(0, ())
         return entries
+
+    def imported_functions(self):
+        """[(dll, function)] in the order of the import table; a function
+        imported by ordinal is named '#N'."""
+        rva, _ = self.directory(DIR_IMPORT)
+        found = []
+        pos = self.offset(rva) if rva else None
+        thunk_size, ordinal_flag = (8, 1 << 63) if self.is_64_bit else (4, 1 << 31)
+        while pos is not None:
+            lookup, _, _, name, thunks = struct.unpack_from('<IIIII', self.data, pos)
+            if not (lookup or name or thunks):
+                break
+            dll = self.c_string(name)
+            at = self.offset(lookup or thunks)
+            while True:
+                entry, = struct.unpack_from('<Q' if self.is_64_bit else '<I', self.data, at)
+                if not entry:
+                    break
+                if entry & ordinal_flag:
+                    found.append((dll, '#%d' % (entry & 0xFFFF)))
+                else:
+                    found.append((dll, self.c_string((entry & 0x7FFFFFFF) + 2)))
+                at += thunk_size
+            pos += 20
+        return found
+
+    @property
+    def os_versions(self):
+        """((major, minor) of the operating system, (major, minor) of the
+        subsystem) the image asks for."""
+        pe, = struct.unpack_from('<I', self.data, 0x3C)
+        optional = pe + 24
+        os_major, os_minor, _, _, sub_major, sub_minor = struct.unpack_from(
+            '<HHHHHH', self.data, optional + 40)
+        return (os_major, os_minor), (sub_major, sub_minor)
