@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/Scoped.h"
 #include "platform/Win32Constants.h"
+#include "sysinfo/WmiSession.h"
 #include "ui/BiosUpdateDlg.h"
 
 using platform::Os;
@@ -30,15 +31,7 @@ void CBiosUpdateDlg::QueryIdentity() {
 }
 
 bool CBiosUpdateDlg::ConnectWmi() {
-    const std::u16string nameSpace = Os().Utf16FromAnsi(kNamespace);
-    platform::ScopedComPtr locator;
-    if (Os().CreateWbemLocator(locator.Receive()) != win::S_OK) return false;
-    platform::ScopedBstr path(nameSpace);
-    if (!path.Get() || Os().ConnectServer(locator.Get(), path.Get(), m_pServices.Receive()) < 0) {
-        m_pServices.Reset();
-        return false;
-    }
-    return true;
+    return sysinfo::ConnectToNamespace(Os().Utf16FromAnsi(kNamespace), m_pServices);
 }
 
 bool CBiosUpdateDlg::GetFirstInstance(const std::u16string& className,

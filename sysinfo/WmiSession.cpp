@@ -23,15 +23,19 @@ bool SameIgnoringCase(const std::u16string& a, const std::u16string& b) {
 
 }  // namespace
 
-bool WmiSession::Connect(const std::u16string& nameSpace) {
+bool ConnectToNamespace(const std::u16string& nameSpace, platform::ScopedComPtr& services) {
     platform::ScopedComPtr locator;
     if (Os().CreateWbemLocator(locator.Receive()) != win::S_OK) return false;
     platform::ScopedBstr path(nameSpace);
-    if (!path.Get() || Os().ConnectServer(locator.Get(), path.Get(), m_pServices.Receive()) < 0) {
-        m_pServices.Reset();
+    if (!path.Get() || Os().ConnectServer(locator.Get(), path.Get(), services.Receive()) < 0) {
+        services.Reset();
         return false;
     }
     return true;
+}
+
+bool WmiSession::Connect(const std::u16string& nameSpace) {
+    return ConnectToNamespace(nameSpace, m_pServices);
 }
 
 std::optional<std::u16string> WmiSession::FindInstance(const std::u16string& className,

@@ -10,6 +10,10 @@
 
 namespace sysinfo {
 
+// Connects services to nameSpace through a new locator; false, with services
+// empty, when there is no such namespace or it cannot be reached.
+bool ConnectToNamespace(const std::u16string& nameSpace, platform::ScopedComPtr& services);
+
 class WmiSession : platform::NoCopy {
 public:
     // Each enumeration waits this long at most for its next instance.
