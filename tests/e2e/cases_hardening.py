@@ -821,7 +821,7 @@ def interfere(c, run, stage, kinds, first_tick, backs):
     TIMER_ANIMATE tick (first_tick() None) it may take until that tick."""
     m = c.m
     for what, command, args in kinds:
-        rc, out = m.ui("--back", str(BACK_WAIT_MS), command, DIALOG_TITLE, *args)
+        rc, out = m.ui_retried("--back", str(BACK_WAIT_MS), command, DIALOG_TITLE, *args)
         returned = raw_clock()
         back = re.search(r"back_ms=(\d+)", out or "")
         if not c.check(rc == 0 and back, f"{stage}: after {what} the screen is back "

@@ -224,14 +224,19 @@ class Machine:
         rc, _ = self.ui("press", title, button)
         return rc == 0
 
-    def send(self, title, message, wparam=0, lparam=0):
-        """The window's answer to a sent message, or None. A uidriver that
-        could not run under load, or did not find the window, is asked once
-        more; a window that did not answer is not."""
+    def ui_retried(self, *args):
+        """uidriver, run once more when it could not run under load or did
+        not find the window, and so did nothing; a window that did not answer
+        (or come back) is not asked again."""
         for _ in range(2):
-            rc, out = self.ui("send", title, message, str(wparam), str(lparam))
+            rc, out = self.ui(*args)
             if rc in (0, UIDRIVER_NO_ANSWER):
                 break
+        return rc, out
+
+    def send(self, title, message, wparam=0, lparam=0):
+        """The window's answer to a sent message, or None."""
+        rc, out = self.ui_retried("send", title, message, str(wparam), str(lparam))
         return int(out.strip(), 16) if rc == 0 else None
 
     def post(self, title, message, wparam=0, lparam=0):
