@@ -117,9 +117,7 @@ private:
 class NoFaultBoxInherited : platform::NoCopy {
 public:
     explicit NoFaultBoxInherited(bool wanted) : m_bWanted(wanted) {
-        if (!m_bWanted) return;
-        m_nBefore = Os().SetErrorMode(win::SEM_NOGPFAULTERRORBOX);
-        Os().SetErrorMode(m_nBefore | win::SEM_NOGPFAULTERRORBOX);
+        if (m_bWanted) m_nBefore = Os().AddErrorMode(win::SEM_NOGPFAULTERRORBOX);
     }
     ~NoFaultBoxInherited() {
         if (m_bWanted) Os().SetErrorMode(m_nBefore);

@@ -12,7 +12,8 @@ namespace platform {
 class StartupCalls {
 public:
     virtual std::string GetCommandLineA() = 0;
-    virtual void AddErrorMode(unsigned flags) = 0;
+    // Adds flags to the error mode in force; returns the mode it replaced.
+    virtual unsigned AddErrorMode(unsigned flags) = 0;
     // Sets the error mode; returns the one it replaced.
     virtual unsigned SetErrorMode(unsigned mode) = 0;
     // The executable's full path, whole whatever its length; nullopt when

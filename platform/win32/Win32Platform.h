@@ -18,7 +18,7 @@ public:
 
     // Process and start-up (Win32System.cpp)
     std::string GetCommandLineA() override;
-    void AddErrorMode(unsigned flags) override;
+    unsigned AddErrorMode(unsigned flags) override;
     unsigned SetErrorMode(unsigned mode) override;
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;

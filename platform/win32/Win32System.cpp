@@ -20,9 +20,10 @@ std::string Win32Platform::GetCommandLineA() {
 }
 
 // GetErrorMode came with Vista: the mode in force is read by setting one.
-void Win32Platform::AddErrorMode(unsigned flags) {
+unsigned Win32Platform::AddErrorMode(unsigned flags) {
     const UINT inForce = ::SetErrorMode(flags);
     ::SetErrorMode(inForce | flags);
+    return inForce;
 }
 
 unsigned Win32Platform::SetErrorMode(unsigned mode) { return ::SetErrorMode(mode); }

@@ -54,12 +54,16 @@ private:
     Interface* m_p = nullptr;
 };
 
+// The whole text, NULs and all, as a new BSTR; null when it cannot be made.
+BSTR NewBstr(const std::u16string& text) {
+    return ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                               static_cast<UINT>(text.size()));
+}
+
 // A BSTR of this file, freed when it goes; null when it could not be made.
 class ScopedSysString {
 public:
-    explicit ScopedSysString(const std::u16string& text)
-        : m_bstr(::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                                     static_cast<UINT>(text.size()))) {}
+    explicit ScopedSysString(const std::u16string& text) : m_bstr(NewBstr(text)) {}
     ~ScopedSysString() { ::SysFreeString(m_bstr); }
     ScopedSysString(const ScopedSysString&) = delete;
     ScopedSysString& operator=(const ScopedSysString&) = delete;
@@ -93,8 +97,7 @@ Variant ToVariant(const VARIANT& value) {
 // A string or a 32-bit integer, as a VARIANT to put.
 HRESULT FromVariant(const Variant& value, VARIANT& result) {
     if (value.type == Variant::Type::String) {
-        result.bstrVal = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(value.text.data()),
-                                             static_cast<UINT>(value.text.size()));
+        result.bstrVal = NewBstr(value.text);
         if (!result.bstrVal) return E_OUTOFMEMORY;
         result.vt = VT_BSTR;
         return S_OK;

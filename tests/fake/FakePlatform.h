@@ -78,7 +78,7 @@ public:
     // ---- platform::Platform, by subject ---------------------------------
     // Process and start-up, COM (FakeSystem.cpp)
     std::string GetCommandLineA() override;
-    void AddErrorMode(unsigned flags) override;
+    unsigned AddErrorMode(unsigned flags) override;
     unsigned SetErrorMode(unsigned mode) override;
     std::optional<std::string> GetModuleFileNameA() override;
     void InitCommonControls() override;

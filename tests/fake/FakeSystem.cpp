@@ -8,7 +8,9 @@ namespace fake {
 
 std::string FakePlatform::GetCommandLineA() { return commandLine; }
 
-void FakePlatform::AddErrorMode(unsigned flags) { addedErrorMode |= flags; }
+unsigned FakePlatform::AddErrorMode(unsigned flags) {
+    return std::exchange(addedErrorMode, addedErrorMode | flags);
+}
 
 unsigned FakePlatform::SetErrorMode(unsigned mode) { return std::exchange(addedErrorMode, mode); }
 
